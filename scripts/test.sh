@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets everything up, then runs every test: the C++ tests of the core and the
+# Python tests of the module.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+# GoogleTest for the C++ tests comes from Debian's packages.
+if [ ! -f /usr/include/gtest/gtest.h ]; then
+    sudo_cmd=""
+    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq libgtest-dev >/dev/null
+fi
+cpp_build="$project_root/build/cpp-tests"
+"$venv/bin/cmake" -S "$project_root" -B "$cpp_build" -G Ninja \
+    -DCMAKE_MAKE_PROGRAM="$venv/bin/ninja" \
+    -DKINETROPE_BUILD_MODULE=OFF -DKINETROPE_BUILD_CPP_TESTS=ON \
+    -DKINETROPE_WARNINGS_AS_ERRORS=ON >/dev/null
+"$venv/bin/cmake" --build "$cpp_build"
+"$venv/bin/ctest" --test-dir "$cpp_build" --output-on-failure
+
+cd "$project_root"
+"$python" -m pytest "$@"

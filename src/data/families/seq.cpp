@@ -1,0 +1,7 @@
+#include "../families.hpp"
+
+namespace gen {
+
+void emit_seq(Table&) {}  // pending
+
+}  // namespace gen

@@ -1,0 +1,7 @@
+#include "../families.hpp"
+
+namespace gen {
+
+void emit_tour(Table&) {}  // pending
+
+}  // namespace gen
