@@ -1,6 +1,7 @@
 // echo_: a call of n gestures that die away like echoes, then over the second
 // four beats an answer with the same echo spacing in another direction: the
-// call strikes sideways and lifts, the answer pushes into depth and dips.
+// call strikes out to the side and up, the answer pushes into depth, a little
+// back across and down.
 // Echo gaps are exact beat fractions: even, shrinking or growing by 3/4, or
 // even with every echo crossing to the opposite side.
 #include <string>
@@ -43,7 +44,8 @@ std::vector<Beats> echo_gaps(Kind kind, int n) {
 constexpr double kCallStrike = 0.9;   // x of the first call gesture
 constexpr double kCallLift = 0.35;    // y of the first call gesture
 constexpr double kAnswerPush = 0.85;  // z of the first answer gesture
-constexpr double kAnswerDip = 0.3;    // y (downwards) of the first answer gesture
+constexpr double kAnswerDip = 0.35;   // y (downwards) of the first answer gesture
+constexpr double kAnswerCross = 0.2;  // x (back across) of the first answer gesture
 constexpr double kDecay = 0.7;        // each echo against the one before
 
 }  // namespace
@@ -61,7 +63,7 @@ void emit_echo(Table& table) {
     for (const int n : {3, 4, 5, 6}) {
         for (const auto& kind : kKinds) {
             const std::string name = std::string("echo_") + kind.word + "_" + std::to_string(n);
-            std::vector<Onset> strike, rise, push;
+            std::vector<Onset> strike, rise, push;  // x, y and z
             Beats at{0, 1};
             double level = 1.0;
             const std::vector<Beats> gaps = echo_gaps(kind.kind, n);
@@ -72,6 +74,7 @@ void emit_echo(Table& table) {
                 rise.push_back({pip, 1.0, kCallLift * level});
                 push.push_back({pip + kAnswer, side, kAnswerPush * level});
                 rise.push_back({pip + kAnswer, -1.0, kAnswerDip * level});
+                strike.push_back({pip + kAnswer, -side, kAnswerCross * level});
                 if (i + 1 < n) at = phrases::plus(at, gaps[static_cast<std::size_t>(i)]);
                 level *= kDecay;
             }

@@ -1,6 +1,7 @@
 // ladder_: four two-beat regions, each cut into its own number of equal
-// strokes. Strokes swing between the hands with a small lift each; every
-// region starts with an accent: a wider lean, a higher lift and a depth push.
+// strokes swinging between the hands. Every region starts with an accent (a
+// wide lean, a high lift and a depth push); the strokes after it press down,
+// and the denser the region the smaller and quicker they are.
 #include <array>
 #include <string>
 #include <vector>
@@ -19,9 +20,7 @@ void emit_ladder(Table& table) {
     constexpr int kPeriod = 512;
     constexpr int kRegion = 2 * kPipsPerBeat;
     constexpr double kAccentLean = 0.9;   // x at a region start
-    constexpr double kStrokeLean = 0.45;  // x of the other strokes
     constexpr double kAccentLift = 0.75;  // y at a region start
-    constexpr double kStrokeLift = 0.35;  // y of the other strokes
     constexpr double kAccentPush = 0.8;   // z at a region start
     for (const auto& densities : kDensities) {
         std::string name = "ladder";
@@ -31,11 +30,13 @@ void emit_ladder(Table& table) {
             name += '_';
             name += std::to_string(strokes);
             // Region starts alternate sides; strokes within a region alternate hands.
+            const double reach = 0.2 + 0.8 / strokes;   // x of the unaccented strokes
+            const double press = -(0.1 + 0.6 / strokes);  // y of the unaccented strokes
             for (int k = 0; k < strokes; ++k) {
                 const double pip = kRegion * r + static_cast<double>(kRegion * k) / strokes;
                 const double side = (r + k) % 2 == 0 ? 1.0 : -1.0;
-                lean.push_back({pip, side, k == 0 ? kAccentLean : kStrokeLean});
-                lift.push_back({pip, 1.0, k == 0 ? kAccentLift : kStrokeLift});
+                lean.push_back({pip, side, k == 0 ? kAccentLean : reach});
+                lift.push_back({pip, 1.0, k == 0 ? kAccentLift : press});
             }
             push.push_back({static_cast<double>(kRegion * r), 1.0, kAccentPush});
         }

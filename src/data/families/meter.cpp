@@ -1,6 +1,7 @@
 // meter_: bars of uneven eighth-note groups. Each group start leans to the
-// opposite side of the last one, sinks and pushes into depth; the remaining
-// eighths of the group keep its lean with small, quieter bobs.
+// opposite side of the last one, sinks and pushes into depth; on the remaining
+// eighths of the group the lean relaxes towards the centre in quieter steps,
+// each with a small upward bob.
 #include <string>
 #include <vector>
 
@@ -16,7 +17,6 @@ void emit_meter(Table& table) {
         {4, 3, 3},    {3, 4, 4},    {2, 3, 3, 2, 3}, {3, 3, 3, 4},
     };
     constexpr double kStartLean = 0.85;   // x at a group start
-    constexpr double kEighthLean = 0.3;   // x on the other eighths of the group
     constexpr double kStartSink = -0.5;   // y at a group start
     constexpr double kEighthBob = 0.3;    // y on the other eighths
     constexpr double kBarPush = 0.9;      // z at the first group start of the bar
@@ -40,7 +40,8 @@ void emit_meter(Table& table) {
             push.push_back({start, 1.0, i == 0 ? kBarPush : kGroupPush});
             for (int k = 1; k < groups[i]; ++k) {
                 const double pip = kPipsPerEighth * (eighth + k);
-                lean.push_back({pip, side, kEighthLean});
+                const double relaxed = 1.0 - static_cast<double>(k) / groups[i];
+                lean.push_back({pip, side, kStartLean * relaxed});
                 bob.push_back({pip, 1.0, kEighthBob});
             }
             eighth += groups[i];

@@ -1,7 +1,9 @@
 // necklace_: a sixteen-step binary accent word read as a loop of eighth
-// notes. Every 1 leans right and rises high, every 0 (the complement) leans
-// left and rises low, and each accent that rises out of the complement
-// (a 0 followed by a 1) also pushes into depth.
+// notes. Every 1 leans right and lifts, every 0 (the complement) leans left
+// and sinks; along a run of equal steps each lift climbs higher and each sink
+// goes lower, and each accent that rises out of the complement (a 0 followed
+// by a 1) also pushes into depth.
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -25,8 +27,14 @@ constexpr const char* kWords[] = {
 constexpr double kStepPips = 32.0;
 constexpr double kWordReach = 0.85;        // x of an accent (right)
 constexpr double kComplementReach = 0.55;  // x of a complement step (left)
-constexpr double kWordLift = 0.7;          // y of an accent
-constexpr double kComplementLift = 0.2;    // y of a complement step
+// y of the first accent of a run and the climb of each further one
+constexpr double kWordLift = 0.35;
+constexpr double kWordClimb = 0.25;
+constexpr double kWordTop = 0.85;
+// y of the first complement step of a run and how much deeper each further one sinks
+constexpr double kComplementSink = -0.15;
+constexpr double kComplementFall = -0.1;
+constexpr double kComplementBottom = -0.45;
 constexpr double kRisePush = 0.8;          // z where an accent follows a complement step
 
 }  // namespace
@@ -46,7 +54,17 @@ void emit_necklace(Table& table) {
             const bool accent = word[i] == '1';
             const bool after_complement = word[(i + word.size() - 1) % word.size()] == '0';
             lean.push_back({pip, accent ? 1.0 : -1.0, accent ? kWordReach : kComplementReach});
-            lift.push_back({pip, 1.0, accent ? kWordLift : kComplementLift});
+            // Steps since the run of equal steps began, read around the loop.
+            int run = 0;
+            while (run + 1 < static_cast<int>(word.size()) &&
+                   word[(i + 2 * word.size() - 1 - static_cast<std::size_t>(run)) % word.size()] ==
+                       word[i]) {
+                ++run;
+            }
+            lift.push_back({pip, 1.0,
+                            accent ? std::min(kWordLift + kWordClimb * run, kWordTop)
+                                   : std::max(kComplementSink + kComplementFall * run,
+                                              kComplementBottom)});
             if (accent && after_complement) push.push_back({pip, 1.0, kRisePush});
         }
         table.push_back({

@@ -40,11 +40,12 @@ inline Beats plus(Beats a, Beats b) {
 }
 
 // One lane of a score: every onset becomes a raised-cosine gesture of
-// side * accent centred on its pip. Each gesture is `fraction` (at most 1) of
-// the distance to its nearer neighbour on the same lane wide, measured around
-// the loop, and never wider than `widest` pips, so a neighbour's gesture has
-// died away before the onset and every peak sits on its onset with exactly
-// its own side * accent.
+// side * accent centred on its pip. The gesture rises over `fraction` (at
+// most 1) of the distance from the previous onset on the same lane and falls
+// over that fraction of the distance to the next one, measured around the
+// loop, each side at most `widest` pips. A neighbour's gesture has thus died
+// away before the onset, so every peak sits on its onset with exactly its own
+// side * accent, and the gestures fill uneven gaps from both ends.
 inline std::vector<double> spaced_lane(std::vector<Onset> score, int period, double fraction,
                                        double widest, const std::string& who) {
     std::vector<double> lane(static_cast<std::size_t>(period), 0.0);
@@ -53,22 +54,21 @@ inline std::vector<double> spaced_lane(std::vector<Onset> score, int period, dou
               [](const Onset& a, const Onset& b) { return a.pip < b.pip; });
     const std::size_t n = score.size();
     const double loop = static_cast<double>(period);
-    std::vector<double> widths(n);
+    std::vector<double> rise(n), fall(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const double next = n == 1 ? loop
-                                   : (i + 1 < n ? score[i + 1].pip - score[i].pip
-                                                : score[0].pip + loop - score[i].pip);
-        const double prev = n == 1 ? loop
-                                   : (i > 0 ? score[i].pip - score[i - 1].pip
-                                            : score[0].pip + loop - score[n - 1].pip);
-        const double gap = std::min(next, prev);
-        if (!(gap > 0.0)) throw std::logic_error(who + ": two onsets share a pip on one lane");
-        widths[i] = std::min(fraction * gap, widest);
+        const double next = i + 1 < n ? score[i + 1].pip - score[i].pip
+                                      : score[0].pip + loop - score[i].pip;
+        if (!(next > 0.0)) throw std::logic_error(who + ": two onsets share a pip on one lane");
+        fall[i] = std::min(fraction * next, widest);
+        rise[(i + 1) % n] = fall[i];
+        if (n == 1) rise[i] = fall[i];
     }
     for (int p = 0; p < period; ++p) {
         double sum = 0.0;
         for (std::size_t i = 0; i < n; ++i) {
-            sum += score[i].accent * score[i].side * bump(p, score[i].pip, widths[i], loop);
+            const bool before_peak = cyclic_delta(score[i].pip, p, loop) < 0.0;
+            const double width = before_peak ? rise[i] : fall[i];
+            sum += score[i].accent * score[i].side * bump(p, score[i].pip, width, loop);
         }
         lane[static_cast<std::size_t>(p)] = sum;
     }

@@ -1,7 +1,7 @@
 // stick_study_: a four-beat sixteenth-note sticking phrase drawn as hand
-// motion (right hand to the right, left hand to the left, stroke height up),
-// with the lead of every group accented, answered over the next four beats
-// by the same phrase with the hands swapped.
+// motion (right hand to the right, left hand to the left): the accented lead
+// of every group flings high and wide, the taps between stay close and low.
+// The next four beats answer with the same phrase, hands swapped.
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -30,7 +30,7 @@ constexpr double kSlotPips = 16.0;
 constexpr double kLeadReach = 0.9;   // x of an accented group lead
 constexpr double kTapReach = 0.45;   // x of the other strokes
 constexpr double kLeadLift = 0.85;   // y of an accented group lead
-constexpr double kTapLift = 0.3;     // y of the other strokes
+constexpr double kTapLift = -0.25;   // y of the other strokes
 
 }  // namespace
 
