@@ -4,6 +4,7 @@
 // back across and down.
 // Echo gaps are exact beat fractions: even, shrinking or growing by 3/4, or
 // even with every echo crossing to the opposite side.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ std::vector<Beats> echo_gaps(Kind kind, int n) {
                 break;
         }
     }
-    if (kind == Kind::expanding) gaps.assign(gaps.rbegin(), gaps.rend());
+    if (kind == Kind::expanding) std::reverse(gaps.begin(), gaps.end());
     return gaps;
 }
 
