@@ -1,7 +1,8 @@
-// burst_: three bursts of fading pushes, to the right, upwards and forwards,
-// each a beat and a half long and cut into a different number of gestures,
-// with a beat of stillness after each; late in the phrase one wide accent sinks
-// down and back and lets the point settle before the loop begins again.
+// burst_: three bursts of fading pushes, mainly to the right, upwards and
+// forwards, each cut into a different number of gestures and followed by about
+// a beat of stillness; late in the phrase one wide accent sinks down and back
+// and lets the point settle before the loop begins again.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,29 +13,51 @@ namespace gen {
 namespace {
 
 constexpr int kPeriod = 512;
-constexpr int kBurstStarts[] = {0, 160, 320};  // one burst per axis: x, y, z
-constexpr int kBurstPips = 96;
-constexpr double kSettlePip = 464.0;  // a sixteenth after the last beat
-// The settling accent: a little right, down and back.
-constexpr double kSettle[] = {0.35, -0.7, -0.4};
+constexpr int kBurstPips = 80;
+
+// Where each burst starts and the way it pushes: mainly right, mainly up,
+// mainly forward, each with a little of the other axes.
+struct BurstShape {
+    int start;
+    Row direction;
+};
+constexpr BurstShape kBursts[] = {{0, {1.0, 0.3, 0.2}},
+                                  {144, {-0.3, 1.0, 0.25}},
+                                  {288, {0.25, -0.3, 1.0}}};
+
+// The settling accent, on the last sixteenth of the seventh beat: wide, sinking
+// down and back, a little to the right, and at rest again before the loop
+// starts over.
+constexpr double kSettlePip = 432.0;
+constexpr double kSettleWidth = 36.0;
+constexpr Row kSettle = {0.35, -0.7, -0.4};
+
+void add_gestures(Rows& rows, const std::vector<Onset>& score, double reach, double widest,
+                  const Row& direction) {
+    const bursts::Lane lane = bursts::render_spaced_lane(score, reach, widest, kPeriod);
+    for (std::size_t p = 0; p < rows.size(); ++p) {
+        rows[p].x += direction.x * lane[p];
+        rows[p].y += direction.y * lane[p];
+        rows[p].z += direction.z * lane[p];
+    }
+}
 
 Rows burst(const int (&counts)[3]) {
-    std::vector<Onset> lanes[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        const int count = counts[axis];
+    Rows rows(static_cast<std::size_t>(kPeriod));
+    for (int b = 0; b < 3; ++b) {
+        const int count = counts[b];
+        std::vector<Onset> score;
         for (int i = 0; i < count; ++i) {
             // Gestures evenly cut from the burst, on whole pips, fading out.
             const int offset = (2 * kBurstPips * i + count) / (2 * count);
             const double fade = static_cast<double>(i) / static_cast<double>(count - 1);
-            lanes[axis].push_back(
-                {static_cast<double>(kBurstStarts[axis] + offset), 1.0, 0.95 - 0.45 * fade});
+            score.push_back(
+                {static_cast<double>(kBursts[b].start + offset), 1.0, 0.95 - 0.45 * fade});
         }
-        lanes[axis].push_back({kSettlePip, 1.0, kSettle[axis]});
+        add_gestures(rows, score, 0.7, kBurstPips, kBursts[b].direction);
     }
-    const auto render = [&](int axis) {
-        return bursts::render_spaced_lane(lanes[axis], 0.7, 40.0, kPeriod);
-    };
-    return bursts::join_lanes(render(0), render(1), render(2));
+    add_gestures(rows, {{kSettlePip, 1.0, 1.0}}, 1.0, kSettleWidth, kSettle);
+    return rows;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // packet_: n short oscillation packets spread evenly round an eight-beat
-// phrase, each an eighth-note wobble under a raised-cosine window, so the point
-// sets off and comes back to rest smoothly and holds still between packets.
+// phrase, each a wobble of n cycles per beat under a flat-topped window with
+// raised-cosine edges, so the point sets off and comes back to rest smoothly and
+// holds still between packets.
 // A side motion shaped by the same window places the packets: alternating left
 // and right, cascading down and across, crossing the centre in turn, or (in 3-D)
 // wobbling through depth.
@@ -14,9 +15,20 @@ namespace gen {
 namespace {
 
 constexpr int kPeriod = 512;
-constexpr double kWobblePips = 32.0;  // one oscillation per eighth note
 // A packet fills this share of its slot of the phrase; the rest is a still join.
 constexpr double kPacketShare = 0.72;
+// Share of each half of a packet spent fading in or out.
+constexpr double kEdgeShare = 0.5;
+
+// A flat-topped window over |d| < half_length whose edges fall away as half a
+// raised cosine: full strength in the middle, smooth onto the still joins.
+double packet_window(double d, double half_length) {
+    const double edge = kEdgeShare * half_length;
+    const double into_edge = std::fabs(d) - (half_length - edge);
+    if (into_edge <= 0.0) return 1.0;
+    if (into_edge >= edge) return 0.0;
+    return 0.5 * (1.0 + std::cos(kPi * into_edge / edge));
+}
 
 enum class Arrangement { alternating, cascading, crossing, depth };
 
@@ -24,6 +36,8 @@ Rows packets(Arrangement arrangement, int n) {
     const double loop = static_cast<double>(kPeriod);
     const double slot = loop / n;
     const double half_length = std::round(0.5 * kPacketShare * slot);
+    // n wobbles per beat, so every packet holds the same number of them.
+    const double wobble_pips = static_cast<double>(kPipsPerBeat) / n;
     Rows rows(static_cast<std::size_t>(kPeriod));
     for (int i = 0; i < n; ++i) {
         // Packet 0 is centred on pip 0, so the loop opens on a crest.
@@ -31,10 +45,10 @@ Rows packets(Arrangement arrangement, int n) {
         const double alternate = i % 2 == 0 ? 1.0 : -1.0;
         const double along = n > 1 ? static_cast<double>(i) / (n - 1) : 0.0;
         for (int p = 0; p < kPeriod; ++p) {
-            const double window = bump(p, centre, half_length, loop);
-            if (window == 0.0) continue;
             const double d = cyclic_delta(centre, p, loop);
-            const double wobble = window * std::cos(kTwoPi * d / kWobblePips);
+            const double window = packet_window(d, half_length);
+            if (window == 0.0) continue;
+            const double wobble = window * std::cos(kTwoPi * d / wobble_pips);
             Row& row = rows[static_cast<std::size_t>(p)];
             switch (arrangement) {
                 case Arrangement::alternating:
@@ -52,7 +66,7 @@ Rows packets(Arrangement arrangement, int n) {
                     // Swing out to one side, cross the centre on the crest and
                     // swing out to the other side; the next packet crosses back.
                     const double sweep = std::sin(kPi * d / half_length) * window;
-                    row.x += 1.08 * alternate * sweep;
+                    row.x += 0.7 * alternate * sweep;
                     row.y += 0.8 * wobble;
                     break;
                 }

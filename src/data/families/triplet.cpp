@@ -28,7 +28,7 @@ struct TripletScore {
 constexpr std::array<TripletScore, 8> kScores = {{
     {"xx.xx.xx.x.x", 1},
     {"x.xxx.x.xxx.", 2},
-    {"xxx.xxx.xxx.", 4},
+    {"xxx.xx.xxx.x", 4},
     {"x.xx.xxxx.x.", 5},
     {"xx.xxx.xx.xx", 7},
     {"x..xx.x.xxxx", 8},
@@ -65,8 +65,9 @@ Rows triplet(const TripletScore& score, Ending ending) {
             depth.push_back({answer, half_sign, 0.7});
         }
     }
-    const double slot_width = 0.9 * kSlotPips;
-    return bursts::join_lanes(bursts::render_spaced_lane(swing, 0.9, slot_width, kPeriod),
+    // Narrow swings (0.6 of a slot) cross through the centre between played
+    // triplets but leave a still moment where one is left out.
+    return bursts::join_lanes(bursts::render_spaced_lane(swing, 0.6, kSlotPips, kPeriod),
                               bursts::render_spaced_lane(lift, 0.9, 1.5 * kSlotPips, kPeriod),
                               bursts::render_spaced_lane(depth, 0.9, 1.5 * kSlotPips, kPeriod));
 }
