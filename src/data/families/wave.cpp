@@ -90,7 +90,7 @@ Rows bottle() {
 // Three rounded sawteeth: a long rise and a quick soft fall, the sum of a
 // geometric series of harmonics (closed form of sum e^k sin(k u) / k).
 double soft_teeth(double t) {
-    constexpr double kSharpness = 0.72;
+    constexpr double kSharpness = 0.6;
     const double u = 3.0 * t + 1.0;
     return -std::atan2(kSharpness * std::sin(u), 1.0 - kSharpness * std::cos(u));
 }
