@@ -1,7 +1,8 @@
 // noise_: smooth "random" loops without any random state. Every control value
-// is hashed_unit of an indexed key "<name>/<index>/<channel>" (SHA-256), the n
-// controls sit at knot pips floor(1024 i / n), and a closed spline joins them,
-// so the path is irregular yet exactly periodic and the same on every build.
+// is hashed_unit of an indexed key "<name>/<index>/<channel>" (SHA-256), the
+// controls sit at knot pips floor(1024 i / count), and a closed spline joins
+// them, so the path is irregular yet exactly periodic and the same on every
+// build.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -48,12 +49,15 @@ Rows orbit(const std::string& name, int count) {
 }
 
 // ripple: an exact ellipse whose radius is scaled by a closed spline through
-// hashed factors 1 + 0.12 u, so small irregular ripples run along a simple loop.
+// 2n hashed factors at knots floor(1024 j / 2n): crests 1 + (0.045 + 0.035 u)
+// at even j and troughs 1 - (0.045 + 0.035 u) at odd j, so n small ripples of
+// irregular height run round a simple loop.
 Rows ripple(const std::string& name, int count) {
     std::vector<Key> keys;
-    for (int i = 0; i < count; ++i) {
-        keys.push_back({static_cast<double>(knot_pip(i, count)),
-                        Row{1.0 + 0.12 * control(name, i, 'r'), 0.0, 0.0}});
+    for (int j = 0; j < 2 * count; ++j) {
+        const double depth = 0.045 + 0.035 * control(name, j, 'r');
+        keys.push_back({static_cast<double>(knot_pip(j, 2 * count)),
+                        Row{j % 2 == 0 ? 1.0 + depth : 1.0 - depth, 0.0, 0.0}});
     }
     const Rows factor = closed_spline(keys, kPeriod);
     Rows rows(factor.size());

@@ -2,6 +2,7 @@
 // are each held for the first half of their segment and then glide, with a
 // smoothstep, to the next target; `even` gives every segment one beat, `lilt`
 // alternates long and short segments (five against three eighths of a pair).
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,14 @@ namespace {
 struct Shape {
     const char* name;
     std::vector<Row> targets;  // eight (x, y) positions, played in order
+    Row (*place)(const Row&) = nullptr;  // maps eased targets onto the plane
 };
+
+// Targets given as a swing angle in x: a bob on a rod of length 1.1 hanging
+// from (0, 0.7), so the glides between stops follow the arc.
+Row on_pendulum(const Row& swing) {
+    return {1.1 * std::sin(swing.x), 0.7 - 1.1 * std::cos(swing.x), 0.0};
+}
 
 // Segment lengths in pips; both timings fill the eight-beat loop.
 std::vector<int> segment_lengths(bool lilt, std::size_t count) {
@@ -22,7 +30,8 @@ std::vector<int> segment_lengths(bool lilt, std::size_t count) {
     return lengths;
 }
 
-Rows play(const std::vector<Row>& targets, const std::vector<int>& lengths, int period) {
+Rows play(const Shape& shape, const std::vector<int>& lengths, int period) {
+    const std::vector<Row>& targets = shape.targets;
     std::vector<Key> keys;
     int start = 0;
     for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -31,7 +40,11 @@ Rows play(const std::vector<Row>& targets, const std::vector<int>& lengths, int 
         keys.push_back({static_cast<double>(start + hold), targets[i]});
         start += lengths[i];
     }
-    return keyframe_path(keys, period);
+    Rows rows = keyframe_path(keys, period);
+    if (shape.place != nullptr) {
+        for (Row& r : rows) r = shape.place(r);
+    }
+    return rows;
 }
 
 }  // namespace
@@ -45,8 +58,8 @@ void emit_seq(Table& table) {
           {-0.3, 0.1}, {0.3, -0.3}}},
         // Stops along a pendulum's arc: high at both ends, lowest in the middle.
         {"pendulum",
-         {{-0.78, -0.08}, {-0.43, -0.31}, {0.0, -0.4}, {0.43, -0.31}, {0.78, -0.08},
-          {0.43, -0.31}, {0.0, -0.4}, {-0.43, -0.31}}},
+         {{-0.78}, {-0.4}, {0.0}, {0.4}, {0.78}, {0.4}, {0.0}, {-0.4}},
+         on_pendulum},
         // Every step jumps between a low and a high register, walking out and back.
         {"octave",
          {{-0.6, -0.5}, {-0.3, 0.42}, {0.0, -0.38}, {0.3, 0.55}, {0.6, -0.45}, {0.3, 0.48},
@@ -82,7 +95,7 @@ void emit_seq(Table& table) {
                     " segment durations and softened transitions.",
                 kPeriod,
                 2,
-                play(s.targets, segment_lengths(lilt, s.targets.size()), kPeriod),
+                play(s, segment_lengths(lilt, s.targets.size()), kPeriod),
             });
         }
     }

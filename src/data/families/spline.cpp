@@ -32,6 +32,24 @@ Rows figure(const std::vector<Control>& controls) {
     return closed_spline(keys, kPeriod);
 }
 
+// A polygon with straight edges and tight, rounded corners: each corner is
+// followed by controls 18% and 82% of the way along its edge, and the edge's
+// weight is shared out in the same proportions.
+std::vector<Control> outline(const std::vector<Control>& corners) {
+    std::vector<Control> controls;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Row a = corners[i].at, b = corners[(i + 1) % corners.size()].at;
+        const double w = corners[i].weight;
+        auto along = [&](double f) {
+            return Row{(b.x - a.x) * f + a.x, (b.y - a.y) * f + a.y, (b.z - a.z) * f + a.z};
+        };
+        controls.push_back({a, 0.18 * w});
+        controls.push_back({along(0.18), 0.64 * w});
+        controls.push_back({along(0.82), 0.18 * w});
+    }
+    return controls;
+}
+
 // Five tips of unequal length with unequally spaced arms, and the notches
 // between them.
 std::vector<Control> asymmetric_star() {
@@ -77,9 +95,10 @@ void emit_spline(Table& table) {
         std::vector<Control> controls;
     } figures[] = {
         {"kite", 2,
-         {{{0.04, 0.9, 0}, 1.0}, {{0.3, 0.58, 0}, 0.8}, {{0.56, 0.28, 0}, 1.3},
-          {{0.28, -0.26, 0}, 1.2}, {{-0.06, -0.84, 0}, 1.1}, {{-0.26, -0.28, 0}, 1.2},
-          {{-0.48, 0.36, 0}, 0.9}, {{-0.22, 0.64, 0}, 0.7}}},
+         outline({{{0.04, 0.9, 0}, 1.8},
+                  {{0.56, 0.28, 0}, 2.3},
+                  {{-0.06, -0.84, 0}, 2.3},
+                  {{-0.48, 0.36, 0}, 1.6}})},
         // Two wide ends pinched into a waist that the path never crosses.
         {"hourglass", 2,
          {{{-0.62, 0.8, 0}, 1.4}, {{0.66, 0.76, 0}, 1.1}, {{0.1, 0.02, 0}, 0.9},
@@ -113,18 +132,21 @@ void emit_spline(Table& table) {
           {{-0.58, 0.6, 0}, 0.6}}},
         // The kite's outline tipped back so its top is far and its tail near.
         {"rising_kite", 3,
-         {{{0.02, 0.86, 0.78}, 1.1}, {{0.3, 0.56, 0.5}, 0.7}, {{0.6, 0.24, 0.3}, 1.2},
-          {{0.3, -0.3, -0.2}, 1.3}, {{-0.04, -0.8, -0.72}, 1.0}, {{-0.28, -0.3, -0.3}, 1.2},
-          {{-0.5, 0.3, 0.2}, 0.8}, {{-0.24, 0.6, 0.52}, 0.8}}},
+         outline({{{0.02, 0.86, 0.78}, 1.8},
+                  {{0.6, 0.24, 0.3}, 2.5},
+                  {{-0.04, -0.8, -0.72}, 2.2},
+                  {{-0.5, 0.3, 0.2}, 1.6}})},
         // The bow's loops pulled to opposite depths.
         {"twisted_bow", 3,
          {{{0.7, 0.48, 0.62}, 1.1}, {{0.76, -0.4, 0.5}, 1.0}, {{-0.05, -0.08, -0.05}, 0.6},
           {{-0.68, 0.44, -0.6}, 1.2}, {{-0.64, -0.48, -0.52}, 0.9}, {{0.05, 0.1, 0.08}, 0.7}}},
-        // Three quarters round a rim, down into the bowl and up to the rim again.
+        // A cup seen from the side: once round the rim, down one wall, across
+        // the bottom, up the other wall, and half round the rim again.
         {"cup", 3,
-         {{{0.0, 0.6, 0.72}, 1.0}, {{0.75, 0.62, 0.05}, 1.1}, {{0.05, 0.58, -0.7}, 0.9},
-          {{-0.72, 0.6, 0.0}, 1.2}, {{-0.45, -0.2, 0.2}, 0.8}, {{-0.15, -0.75, 0.1}, 0.7},
-          {{0.25, -0.72, -0.1}, 0.9}, {{0.5, -0.1, 0.3}, 0.8}}},
+         {{{0.72, 0.6, 0.0}, 0.9}, {{0.04, 0.63, -0.7}, 1.0}, {{-0.72, 0.6, 0.02}, 0.8},
+          {{-0.02, 0.57, 0.7}, 1.1}, {{0.7, 0.6, 0.05}, 0.8}, {{0.55, -0.15, 0.05}, 0.9},
+          {{0.12, -0.74, 0.12}, 0.7}, {{-0.3, -0.7, -0.1}, 0.9}, {{-0.56, -0.1, 0.0}, 0.8},
+          {{-0.7, 0.58, 0.04}, 1.0}, {{0.0, 0.6, 0.72}, 1.1}}},
         // A high arch in front, across the deck and back over a lower arch behind.
         {"bridge", 3,
          {{{-0.82, -0.62, 0.45}, 0.9}, {{-0.55, 0.35, 0.45}, 0.8}, {{0.0, 0.72, 0.42}, 1.0},
