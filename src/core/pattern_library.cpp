@@ -2,11 +2,11 @@
 
 #include <stdexcept>
 #include <string>
-#include <unordered_set>
 #include <utility>
 
 #include "kinetrope/catalogue.hpp"
 #include "kinetrope/default_sampler.hpp"
+#include "kinetrope/name_set.hpp"
 
 namespace kinetrope {
 namespace {
@@ -51,15 +51,14 @@ PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns) {
     std::vector<bool> keep(patterns.size(), false);
     std::size_t kept = 0;
     {
-        std::unordered_set<std::string_view> names;
-        names.reserve(patterns.size());
+        NameSet names(patterns.size());
         std::size_t total_samples = 0;
         for (std::size_t i = 0; i < patterns.size(); ++i) {
             const SampledPattern& pattern = patterns[i];
             if (pattern.samples().empty()) {
                 throw std::invalid_argument("Empty/moved-from pattern");
             }
-            if (!names.insert(pattern.name()).second) {
+            if (!names.insert(pattern.name())) {
                 throw std::invalid_argument("Duplicate pattern name: " + pattern.name());
             }
             total_samples += pattern.samples().size();

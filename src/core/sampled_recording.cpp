@@ -4,10 +4,10 @@
 #include <limits>
 #include <stdexcept>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "kinetrope/identifier.hpp"
+#include "kinetrope/name_set.hpp"
 
 namespace kinetrope {
 
@@ -39,13 +39,12 @@ SampledRecording::SampledRecording(std::string name, std::vector<std::string> di
     }
 
     {
-        std::unordered_set<std::string_view> seen;
-        seen.reserve(axes);
+        NameSet seen(axes);
         for (const std::string& axis : dimensions_) {
             if (!is_identifier(axis)) {
                 throw std::invalid_argument("Invalid identifier");
             }
-            if (!seen.insert(axis).second) {
+            if (!seen.insert(axis)) {
                 throw std::invalid_argument("Duplicate axis");
             }
         }
