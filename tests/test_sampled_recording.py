@@ -143,6 +143,13 @@ def test_tempo_and_origin(bpm, beat_zero, accepted):
         (dict(dimensions=["a", "b"], samples=[[0.0, 0.0], [0.0, 0.0], [0.0, 0.0, 0.0]]), RAGGED),
         (dict(dimensions=["a", "b"], samples=[[0.0, math.inf], [2.0]]), SAMPLE),
         (dict(dimensions=["a", "b"], samples=[[]]), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0], [0.0]]), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0, 0.0, 0.0]] * 3), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0, 0.0], [0.0], [2.0, 0.0]]), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0, 0.0], [0.0, 0.0, 2.0], [0.0, 0.0]]), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0, 0.0], [0.0, 0.0], [0.0, 0.0, 0.0], [0.0, 0.0]]), RAGGED),
+        (dict(dimensions=["a", "b"], samples=[[0.0, 0.0], [0.0, 2.0], [0.0, 0.0, 0.0]]), SAMPLE),
+        (dict(dimensions=["a"], samples=[[0.5]] * 3 + [[0.5, 0.5]] + [[0.5]] * 3), RAGGED),
     ],
     ids=[
         "name_first",
@@ -161,6 +168,13 @@ def test_tempo_and_origin(bpm, beat_zero, accepted):
         "ragged_last_row",
         "second_value_of_first_row",
         "empty_row",
+        "all_rows_short",
+        "all_rows_long",
+        "ragged_middle_before_bad_value",
+        "bad_value_inside_ragged_row",
+        "ragged_after_two_whole_rows",
+        "bad_value_before_ragged",
+        "one_long_row_among_many",
     ],
 )
 def test_validation_order(overrides, expected):

@@ -1,5 +1,6 @@
 #include "kinetrope/pattern_library.hpp"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -37,6 +38,8 @@ bool repeats_default(const SampledPattern& pattern, const PatternInfo& entry) {
     }
     return true;
 }
+
+std::size_t hash_name(std::string_view name) noexcept { return std::hash<std::string_view>{}(name); }
 
 }  // namespace
 
@@ -77,17 +80,24 @@ PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns) {
     }
 
     patterns_.reserve(kept);
+    name_hashes_.reserve(kept);
     for (std::size_t i = 0; i < patterns.size(); ++i) {
         if (keep[i]) {
             patterns_.push_back(std::move(patterns[i]));
+            name_hashes_.push_back(hash_name(patterns_.back().name()));
         }
     }
 }
 
 Offset3 PatternLibrary::sample(std::string_view name, std::int32_t pip_count) const {
-    for (const SampledPattern& pattern : patterns_) {
-        if (pattern.name() == name) {
-            return pattern.sample(pip_count);
+    // Own patterns first, in stored order; names are unique, so the first
+    // match is the only one.
+    if (!patterns_.empty()) {
+        const std::size_t hash = hash_name(name);
+        for (std::size_t i = 0; i < name_hashes_.size(); ++i) {
+            if (name_hashes_[i] == hash && patterns_[i].name() == name) {
+                return patterns_[i].sample(pip_count);
+            }
         }
     }
     return kinetrope::sample(name, pip_count);

@@ -1,9 +1,9 @@
 #include "kinetrope/sampled_recording.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
-#include <string_view>
 #include <utility>
 
 #include "kinetrope/identifier.hpp"
@@ -11,9 +11,15 @@
 
 namespace kinetrope {
 
-SampledRecording::SampledRecording(std::string name, std::vector<std::string> dimensions,
-                                   std::vector<std::vector<double>> rows, double bpm, double beat_zero_seconds,
-                                   std::int32_t start_pip)
+namespace {
+
+// Also false for NaN.
+bool valid_value(double value) noexcept { return std::fabs(value) <= 1.0; }
+
+}  // namespace
+
+SampledRecording::SampledRecording(std::string name, std::vector<std::string> dimensions, double bpm,
+                                   double beat_zero_seconds, std::int32_t start_pip, std::size_t row_count)
     : name_(std::move(name)),
       dimensions_(std::move(dimensions)),
       bpm_(bpm),
@@ -29,7 +35,6 @@ SampledRecording::SampledRecording(std::string name, std::vector<std::string> di
     }
 
     const std::size_t axes = dimensions_.size();
-    const std::size_t row_count = rows.size();
     // The row limit is a division, so rows * axes is never formed before it
     // is known to fit; once the rows are known to be at most 2^23, the last
     // pip is computed in 64 bits.
@@ -38,31 +43,53 @@ SampledRecording::SampledRecording(std::string name, std::vector<std::string> di
         throw std::invalid_argument("Empty recording or recording resource limit exceeded");
     }
 
-    {
-        NameSet seen(axes);
-        for (const std::string& axis : dimensions_) {
-            if (!is_identifier(axis)) {
-                throw std::invalid_argument("Invalid identifier");
-            }
-            if (!seen.insert(axis)) {
-                throw std::invalid_argument("Duplicate axis");
-            }
+    NameSet seen(axes);
+    for (const std::string& axis : dimensions_) {
+        if (!is_identifier(axis)) {
+            throw std::invalid_argument("Invalid identifier");
+        }
+        if (!seen.insert(axis)) {
+            throw std::invalid_argument("Duplicate axis");
         }
     }
+}
 
-    samples_.reserve(row_count * axes);
+SampledRecording::SampledRecording(std::string name, std::vector<std::string> dimensions,
+                                   std::vector<std::vector<double>> rows, double bpm, double beat_zero_seconds,
+                                   std::int32_t start_pip)
+    : SampledRecording(std::move(name), std::move(dimensions), bpm, beat_zero_seconds, start_pip, rows.size()) {
+    const std::size_t axes = dimensions_.size();
+    samples_.reserve(rows.size() * axes);
     for (const std::vector<double>& row : rows) {
         if (row.size() != axes) {
             throw std::invalid_argument("Ragged recording");
         }
         for (const double value : row) {
-            // Also false for NaN.
-            if (!(std::fabs(value) <= 1.0)) {
+            if (!valid_value(value)) {
                 throw std::invalid_argument("Invalid sample");
             }
             samples_.push_back(value);
         }
     }
+}
+
+SampledRecording::SampledRecording(std::string name, std::vector<std::string> dimensions, FlatRows rows, double bpm,
+                                   double beat_zero_seconds, std::int32_t start_pip)
+    : SampledRecording(std::move(name), std::move(dimensions), bpm, beat_zero_seconds, start_pip, rows.row_count) {
+    const std::size_t axes = dimensions_.size();
+    // Rows of the right length come first, row_length values each; the next
+    // row, if any, is the first ragged one.
+    const std::size_t whole_rows = rows.row_length == axes ? std::min(rows.leading_rows, rows.row_count) : 0;
+    const std::size_t checked = std::min(whole_rows * axes, rows.values.size());
+    for (std::size_t i = 0; i < checked; ++i) {
+        if (!valid_value(rows.values[i])) {
+            throw std::invalid_argument("Invalid sample");
+        }
+    }
+    if (whole_rows < rows.row_count || rows.values.size() != rows.row_count * axes) {
+        throw std::invalid_argument("Ragged recording");
+    }
+    samples_ = std::move(rows.values);
 }
 
 SampledRecording::SampledRecording(SampledRecording&& other) noexcept

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -197,6 +198,97 @@ TEST(SampledRecordingCore, RangeAtTheEndsOfThePipType) {
     EXPECT_EQ(high.sample(INT32_MAX - 1), std::vector<double>{-0.5});
     EXPECT_THROW((void)high.sample(INT32_MAX), std::out_of_range);
     EXPECT_THROW((void)high.sample(INT32_MIN), std::out_of_range);
+}
+
+}  // namespace
+
+namespace {
+
+using kinetrope::FlatRows;
+
+// Rows laid end to end the way the Python conversion lays them.
+FlatRows flatten(const std::vector<std::vector<double>>& rows) {
+    FlatRows flat;
+    flat.row_count = rows.size();
+    if (!rows.empty()) {
+        flat.row_length = rows.front().size();
+    }
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const std::vector<double>& row = rows[index];
+        if (row.size() == flat.row_length && flat.leading_rows == index) {
+            ++flat.leading_rows;
+        }
+        flat.values.insert(flat.values.end(), row.begin(), row.end());
+    }
+    return flat;
+}
+
+struct RowsCase {
+    const char* label;
+    std::vector<std::vector<double>> rows;
+    const char* message;  // nullptr: accepted
+};
+
+class RecordingRows : public ::testing::TestWithParam<RowsCase> {};
+
+// Nested rows and flat rows give the same recording or the same error.
+TEST_P(RecordingRows, FlatAndNestedAgree) {
+    const RowsCase& c = GetParam();
+    const std::vector<std::string> axes{"a", "b"};
+    auto nested = [&] { return SampledRecording("r", axes, c.rows, 120.0, 0.0, 5); };
+    auto flat = [&] { return SampledRecording("r", axes, flatten(c.rows), 120.0, 0.0, 5); };
+    if (c.message == nullptr) {
+        const SampledRecording a = nested();
+        const SampledRecording b = flat();
+        EXPECT_EQ(a.samples(), b.samples());
+        EXPECT_EQ(b.sample_count(), c.rows.size());
+        EXPECT_EQ(b.sample(5 + static_cast<std::int32_t>(c.rows.size()) - 1), c.rows.back());
+    } else {
+        EXPECT_EQ(message_of<std::invalid_argument>(nested), c.message);
+        EXPECT_EQ(message_of<std::invalid_argument>(flat), c.message);
+    }
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RecordingRows,
+    ::testing::Values(RowsCase{"one_row", {{0.5, -0.5}}, nullptr},
+                      RowsCase{"three_rows", {{0.5, -0.5}, {1.0, -1.0}, {-0.0, 0.0}}, nullptr},
+                      RowsCase{"no_rows", {}, "Empty recording or recording resource limit exceeded"},
+                      RowsCase{"first_short", {{0.5}, {0.5, 0.5}}, "Ragged recording"},
+                      RowsCase{"all_short", {{0.5}, {0.5}}, "Ragged recording"},
+                      RowsCase{"all_long", {{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}}, "Ragged recording"},
+                      RowsCase{"bad_then_ragged", {{0.5, 2.0}, {0.5}}, "Invalid sample"},
+                      RowsCase{"ragged_then_bad", {{0.5, 0.5}, {0.5}, {kNaN, 0.5}}, "Ragged recording"},
+                      RowsCase{"ragged_holding_bad", {{0.5, 0.5}, {0.5, 0.5, 2.0}}, "Ragged recording"},
+                      RowsCase{"ragged_in_middle", {{0.5, 0.5}, {}, {0.5, 0.5}}, "Ragged recording"},
+                      RowsCase{"nan_last", {{0.5, 0.5}, {0.5, kNaN}}, "Invalid sample"}),
+    [](const ::testing::TestParamInfo<RowsCase>& info) { return std::string(info.param.label); });
+
+// Flat rows whose counts do not add up are refused as ragged, never read
+// past their values.
+TEST(RecordingRowsFlat, InconsistentCountsAreRagged) {
+    FlatRows flat;
+    flat.values = {0.5, 0.5, 0.5};
+    flat.row_count = 2;
+    flat.row_length = 2;
+    flat.leading_rows = 2;
+    EXPECT_EQ(message_of<std::invalid_argument>([&] { SampledRecording("r", {"a", "b"}, flat, 60.0, 0.0, 0); }),
+              "Ragged recording");
+    flat.leading_rows = 7;
+    flat.values = {0.5, 0.5, 0.5, 0.5};
+    flat.row_count = 2;
+    const SampledRecording accepted("r", {"a", "b"}, flat, 60.0, 0.0, 0);
+    EXPECT_EQ(accepted.sample_count(), 2u);
+}
+
+// The flat values become the recording's array itself.
+TEST(RecordingRowsFlat, ValuesAreAdoptedNotCopied) {
+    FlatRows flat = flatten({{0.25, 0.5}, {0.75, 1.0}});
+    const double* data = flat.values.data();
+    const SampledRecording recording("r", {"a", "b"}, std::move(flat), 60.0, 0.0, 0);
+    EXPECT_EQ(recording.samples().data(), data);
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ public:
 
 private:
     std::vector<SampledPattern> patterns_;
+    // The hash of each kept pattern's name, in the same order: the lookup
+    // scans these few words and compares names only where they match.
+    std::vector<std::size_t> name_hashes_;
 };
 
 }  // namespace kinetrope

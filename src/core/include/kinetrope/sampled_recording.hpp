@@ -14,6 +14,21 @@ namespace kinetrope {
 // many axes.
 inline constexpr std::size_t MAX_RECORDING_VALUES = std::size_t{1} << 23;
 
+// Rows laid end to end, as a converter builds them without one allocation
+// per row: all values row after row, the number of rows, the length of the
+// first row and how many rows, from the first, have that length. Only the
+// rows before the first one of another length can be well formed, and a
+// recording adopts the values as they are when every row is.
+struct FlatRows {
+    // Declared so that a braced list of rows never reads as a FlatRows.
+    FlatRows() = default;
+
+    std::vector<double> values;
+    std::size_t row_count = 0;
+    std::size_t row_length = 0;
+    std::size_t leading_rows = 0;
+};
+
 class SampledRecording {
 public:
     // Throws std::invalid_argument "Invalid identifier", "A finite positive
@@ -22,6 +37,10 @@ public:
     // by axis), "Ragged recording" or "Invalid sample", in that order.
     SampledRecording(std::string name, std::vector<std::string> dimensions, std::vector<std::vector<double>> rows,
                      double bpm, double beat_zero_seconds, std::int32_t start_pip);
+    // The same checks in the same order on rows already laid end to end; the
+    // values are adopted, not copied.
+    SampledRecording(std::string name, std::vector<std::string> dimensions, FlatRows rows, double bpm,
+                     double beat_zero_seconds, std::int32_t start_pip);
 
     SampledRecording(const SampledRecording&) = default;
     SampledRecording& operator=(const SampledRecording&) = default;
@@ -46,6 +65,10 @@ public:
     std::vector<double> sample(std::int32_t pip) const;
 
 private:
+    // Takes the fields and runs every check that comes before the rows.
+    SampledRecording(std::string name, std::vector<std::string> dimensions, double bpm, double beat_zero_seconds,
+                     std::int32_t start_pip, std::size_t row_count);
+
     std::string name_;
     std::vector<std::string> dimensions_;
     std::vector<double> samples_;
