@@ -142,9 +142,16 @@ def bench_memory():
         print(f"    resident with only the recording left         {m['alone']['VmRSS'] / MIB:8.1f} MiB")
 
 
-def per_call(statement, namespace, calls=200_000, repeats=7):
-    timer = timeit.Timer(statement, globals=namespace)
-    return min(timer.repeat(repeat=repeats, number=1)) / calls
+def per_call(loops, namespace, calls, rounds=15):
+    """Seconds per call of each loop; the loops are timed in turn, round
+    after round, and each keeps its best round, so that a busy moment of the
+    machine does not fall on one of them only."""
+    timers = {label: timeit.Timer(code, globals=namespace) for label, code in loops.items()}
+    best = dict.fromkeys(loops, float("inf"))
+    for _ in range(rounds):
+        for label, timer in timers.items():
+            best[label] = min(best[label], timer.timeit(number=1))
+    return {label: seconds / calls for label, seconds in best.items()}
 
 
 def bench_sampling():
@@ -170,7 +177,7 @@ def bench_sampling():
         "kinetrope.sample('bounce')": "for p in pips: module('bounce', p)",
         "PatternLibrary.sample('bounce')": "for p in pips: via('bounce', p)",
     }
-    t = {label: per_call(code, ns, calls) for label, code in loops.items()}
+    t = per_call(loops, ns, calls)
     empty = t.pop("empty loop")
     print(f"  {'per call, Python loop included (net of the empty loop)':<46}")
     for label, seconds in t.items():

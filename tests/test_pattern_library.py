@@ -204,7 +204,8 @@ def test_dropped_patterns_count_towards_the_total(sixteen_big, last, accepted):
         (lambda: [own("a"), own("a", description="other")], "Duplicate pattern name: a"),
         (lambda: [exact_default("bounce"), exact_default("bounce")], "Duplicate pattern name: bounce"),
         (lambda: [exact_default("bounce"), mutated("bounce", 0, 0)], "Duplicate pattern name: bounce"),
-        (lambda: [own("a")] + big_patterns(16) + [own("a")], "Duplicate pattern name: a"),
+        # the repeated name also takes the total past 2**20
+        (lambda: [own("a", period=16)] + big_patterns(16) + [own("a")], "Duplicate pattern name: a"),
         (lambda: big_patterns(16) + [mutated("bounce", 0, 0)], "Pattern pack is too large"),
         (lambda: [mutated("bounce", 0, 0)] + big_patterns(16), "Cannot override default pattern: bounce"),
         (lambda: [mutated("circle", 0, 0), mutated("bounce", 0, 0)], "Cannot override default pattern: circle"),

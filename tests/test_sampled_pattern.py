@@ -360,6 +360,14 @@ def test_non_utf8_description_fails_only_when_read():
             pattern.description
 
 
+def test_classes_registered_in_module_order():
+    names = list(vars(kinetrope))
+    order = ["SampledRecording", "Offset3", "SampledPattern", "PatternLibrary", "sample", "catalogue"]
+    assert [n for n in names if n in order] == order
+    assert names.index("PIPS_PER_BEAT") < names.index("SampledRecording")
+    assert names.index("catalogue") < names.index("bounce")
+
+
 def test_members_in_registration_order():
     public = [k for k in vars(SampledPattern) if not k.startswith("_") or k == "__init__"]
     assert public == ["__init__", "name", "description", "period_pips", "sample"]
