@@ -3,6 +3,7 @@ import math
 import pytest
 
 import kinetrope
+from exact import hexes
 
 SampledPattern = kinetrope.SampledPattern
 PatternLibrary = kinetrope.PatternLibrary
@@ -10,10 +11,6 @@ PatternLibrary = kinetrope.PatternLibrary
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
 PROBE_PIPS = [0, 1, 31, 63, 64, 200, 1023, 1024, -1, -64, -1000, INT32_MIN, INT32_MAX]
-
-
-def hexes(offset):
-    return tuple(v.hex() for v in offset.as_tuple())
 
 
 def default_entry(name):

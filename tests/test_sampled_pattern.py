@@ -5,6 +5,7 @@ import math
 import pytest
 
 import kinetrope
+from exact import hexes
 from identifier_cases import INVALID as INVALID_NAMES
 from identifier_cases import VALID as VALID_NAMES
 
@@ -17,11 +18,6 @@ VALUE_MESSAGE = "Pattern samples must be finite and within [-1, 1]"
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
 ABOVE_ONE = math.nextafter(1.0, 2.0)
-
-
-def hexes(point):
-    """A point's components by their bits (keeps -0.0 apart from 0.0)."""
-    return tuple(float(v).hex() for v in point)
 
 
 def dimensions_of(pattern):
@@ -358,14 +354,6 @@ def test_non_utf8_description_fails_only_when_read():
     for _ in range(2):  # reading again fails again; nothing changed
         with pytest.raises(UnicodeDecodeError):
             pattern.description
-
-
-def test_classes_registered_in_module_order():
-    names = list(vars(kinetrope))
-    order = ["SampledRecording", "Offset3", "SampledPattern", "PatternLibrary", "sample", "catalogue"]
-    assert [n for n in names if n in order] == order
-    assert names.index("PIPS_PER_BEAT") < names.index("SampledRecording")
-    assert names.index("catalogue") < names.index("bounce")
 
 
 def test_members_in_registration_order():

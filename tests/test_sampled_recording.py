@@ -4,6 +4,7 @@ import sys
 import pytest
 
 import kinetrope
+from exact import hexes
 from identifier_cases import INVALID as INVALID_NAMES
 from identifier_cases import VALID as VALID_NAMES
 
@@ -24,10 +25,6 @@ ABOVE_ONE = math.nextafter(1.0, 2.0)
 # The smallest tempo whose beat, 60 / bpm, is still finite.
 SLOWEST_BPM = 60.0 / sys.float_info.max
 assert math.isfinite(60.0 / SLOWEST_BPM) and not math.isfinite(60.0 / math.nextafter(SLOWEST_BPM, 0.0))
-
-
-def hexes(values):
-    return [float(v).hex() for v in values]
 
 
 def message(**overrides):
