@@ -59,7 +59,12 @@ Offset3 evaluate_strokes(std::int32_t pip, std::int32_t period,
     const std::int32_t ph = wrap_pip(pip, period);
     for (const Stroke& stroke : strokes) {
         // A stroke that runs past the end of the period carries on at phase 0.
-        const std::int32_t local = wrap_pip(ph - stroke.start, period);
+        // The difference is usually already in range; the division is only
+        // needed when it is not.
+        const std::int32_t difference = ph - stroke.start;
+        const std::int32_t local = difference >= 0 && difference < period
+                                       ? difference
+                                       : wrap_pip(difference, period);
         double e = 0.0;
         if (local < stroke.length) {
             const double s = std::sin(static_cast<double>(local) / static_cast<double>(stroke.length) * kPi);

@@ -1,8 +1,10 @@
 // Included first by every binding file, so that all of them see the same
-// type casters: the lean Offset3 result and the zero-copy name view.
+// type casters: the containers of pybind11/stl.h, the lean Offset3 result and
+// the zero-copy name view.
 #pragma once
 
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <string_view>
 #include <vector>
@@ -22,7 +24,10 @@ PyObject* new_offset3(const Offset3& value) noexcept;
 // "name", "description", "period_pips", "dimensions", in that order.
 py::list catalogue_list(const std::vector<PatternInfo>& entries);
 
+void bind_sampled_recording(py::module_& m);
 void bind_offset3(py::module_& m);
+void bind_sampled_pattern(py::module_& m);
+void bind_pattern_library(py::module_& m);
 void bind_default_sampler(py::module_& m);
 void bind_catalogue(py::module_& m);
 void bind_pattern_functions(py::module_& m);

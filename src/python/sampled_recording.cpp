@@ -1,0 +1,100 @@
+#include "bindings.hpp"
+
+#include <algorithm>
+
+#include "kinetrope/sampled_recording.hpp"
+
+namespace pybind11::detail {
+
+// The rows argument is converted straight into one flat array of doubles,
+// reserved once from the first row's length, instead of one vector per row:
+// the recording then adopts that array. It accepts exactly what the
+// conversion of a list of lists of doubles accepts, element by element, and
+// shows the same signature.
+template <>
+class type_caster<kinetrope::FlatRows> {
+    using nested_caster = make_caster<std::vector<std::vector<double>>>;
+
+public:
+    PYBIND11_TYPE_CASTER(kinetrope::FlatRows, nested_caster::name);
+
+    bool load(handle src, bool convert) {
+        object rows;
+        if (!as_sequence(src, convert, rows)) {
+            return false;
+        }
+        const std::size_t count = reinterpret_borrow<sequence>(rows).size();
+        kinetrope::FlatRows flat;
+        std::size_t index = 0;
+        for (const handle item : rows) {
+            object row;
+            if (!as_sequence(item, convert, row)) {
+                return false;
+            }
+            const std::size_t length = reinterpret_borrow<sequence>(row).size();
+            if (index == 0) {
+                flat.row_length = length;
+                // More than the limit is refused later whatever the lengths;
+                // past it the array just grows.
+                const std::size_t limit = kinetrope::MAX_RECORDING_VALUES;
+                flat.values.reserve(length != 0 && count > limit / length ? limit : count * length);
+            }
+            if (length == flat.row_length && flat.leading_rows == index) {
+                ++flat.leading_rows;
+            }
+            for (const handle element : row) {
+                make_caster<double> number;
+                if (!number.load(element, convert)) {
+                    return false;
+                }
+                flat.values.push_back(cast_op<double>(number));
+            }
+            ++index;
+        }
+        flat.row_count = index;
+        value = std::move(flat);
+        return true;
+    }
+
+private:
+    // A sequence as it is, or an accepted iterable turned into a tuple, as
+    // the list conversion does.
+    static bool as_sequence(handle src, bool convert, object& out) {
+        if (!object_is_convertible_to_std_vector(src)) {
+            return false;
+        }
+        if (isinstance<sequence>(src)) {
+            out = reinterpret_borrow<object>(src);
+            return true;
+        }
+        if (!convert) {
+            return false;
+        }
+        out = tuple(reinterpret_borrow<iterable>(src));
+        return true;
+    }
+};
+
+}  // namespace pybind11::detail
+
+namespace kinetrope::python {
+
+void bind_sampled_recording(py::module_& m) {
+    py::class_<SampledRecording>(m, "SampledRecording")
+        .def(py::init([](std::string name, std::vector<std::string> dimensions, FlatRows samples, double bpm,
+                         double beat_zero_seconds, std::int32_t start_pip) {
+                 return SampledRecording(std::move(name), std::move(dimensions), std::move(samples), bpm,
+                                         beat_zero_seconds, start_pip);
+             }),
+             py::arg("name"), py::arg("dimensions"), py::arg("samples"), py::arg("bpm"),
+             py::arg("beat_zero_seconds") = 0.0, py::arg("start_pip") = 0)
+        .def_property_readonly("name", &SampledRecording::name)
+        .def_property_readonly("dimensions", &SampledRecording::dimensions)
+        .def_property_readonly("sample_count", &SampledRecording::sample_count)
+        .def_property_readonly("bpm", &SampledRecording::bpm)
+        .def_property_readonly("beat_zero_seconds", &SampledRecording::beat_zero_seconds)
+        .def_property_readonly("start_pip", &SampledRecording::start_pip)
+        .def("sample", &SampledRecording::sample, py::arg("pip").noconvert());
+}
+
+}  // namespace kinetrope::python

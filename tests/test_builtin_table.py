@@ -1,0 +1,99 @@
+"""Invariants of the whole built-in table, read back through the module."""
+
+import math
+from collections import Counter
+
+import pytest
+
+import kinetrope
+from exact import hexes
+
+TABLE = kinetrope.catalogue()[15:]
+ZERO = (0.0).hex()
+# Patterns that move only y; x stays exactly 0.0.
+SILENT_X = {"lfo_double_pump", "beat_four_floor_bounce"} | {e["name"] for e in TABLE if e["name"].startswith("env_")}
+
+
+def rows(entry):
+    return [kinetrope.sample(entry["name"], p).as_tuple() for p in range(entry["period_pips"])]
+
+
+@pytest.fixture(scope="module")
+def blocks():
+    return {entry["name"]: rows(entry) for entry in TABLE}
+
+
+def test_record_count_and_periods():
+    assert len(TABLE) == 628
+    assert all(e["period_pips"] % 32 == 0 and 160 <= e["period_pips"] <= 1024 for e in TABLE)
+    assert all(e["dimensions"] in (1, 2, 3) for e in TABLE)
+    assert all(8 <= len(e["name"]) <= 32 for e in TABLE)
+
+
+def test_values_are_finite_rounded_and_in_range(blocks):
+    lowest = highest = 0.0
+    for name, block in blocks.items():
+        for row in block:
+            for v in row:
+                assert math.isfinite(v) and -0.92 <= v <= 1.0, name
+                assert v.hex() != (-0.0).hex(), name
+                assert float(f"{v:.12f}") == v, name
+                lowest, highest = min(lowest, v), max(highest, v)
+    assert (lowest, highest) == (-0.92, 1.0)
+
+
+def test_axes_follow_the_dimensions(blocks):
+    for entry in TABLE:
+        block, dims = blocks[entry["name"]], entry["dimensions"]
+        moving = [any(row[a] != 0.0 for row in block) for a in range(3)]
+        assert all(hexes(row[dims:]) == (ZERO,) * (3 - dims) for row in block), entry["name"]
+        assert moving[0] == (entry["name"] not in SILENT_X), entry["name"]
+        if dims == 3:
+            assert all(moving), entry["name"]
+
+
+def test_every_loop_closes_smoothly(blocks):
+    for name, block in blocks.items():
+        for a in range(3):
+            steps = [abs(block[i][a] - block[i - 1][a]) for i in range(1, len(block))]
+            assert abs(block[0][a] - block[-1][a]) <= max(steps), name
+
+
+def test_no_two_patterns_share_their_rows(blocks):
+    seen = Counter(tuple(block) for block in blocks.values())
+    assert max(seen.values()) == 1
+
+
+def test_some_patterns_start_at_the_origin(blocks):
+    at_origin = [name for name, block in blocks.items() if block[0] == (0.0, 0.0, 0.0)]
+    assert len(at_origin) == 36
+
+
+@pytest.mark.parametrize(
+    "name, pip, expected",
+    [
+        ("lfo_breathe", 64, (0.8, 0.0, 0.0)),
+        ("lfo_breathe", -1, (-0.019632982818, 0.0, 0.0)),
+        ("lfo_breathe", 256, (0.0, 0.0, 0.0)),
+        ("rhythm_group_223", -1, (0.732890553749, -0.396157056081, 0.0)),
+        ("rhythm_group_223", 0, (0.74, -0.4, 0.0)),
+        ("rhythm_group_223", -(2**31), (0.74, -0.4, 0.0)),
+    ],
+)
+def test_stated_rows(name, pip, expected):
+    assert hexes(kinetrope.sample(name, pip)) == hexes(expected)
+
+
+def test_extreme_pips_select_the_floored_row(blocks):
+    for entry in TABLE:
+        block, period = blocks[entry["name"]], entry["period_pips"]
+        for pip in (-(2**31), 2**31 - 1, -period, period, -1):
+            assert kinetrope.sample(entry["name"], pip).as_tuple() == block[pip % period]
+
+
+def test_name_index_is_searched_bytewise():
+    # accent_walk_10_3 sorts before accent_walk_5_1 bytewise, though 10 > 5.
+    assert kinetrope.sample("accent_walk_10_3", 3).as_tuple() != kinetrope.sample("accent_walk_5_1", 3).as_tuple()
+    for name in ("accent_walk_10_", "accent_walk_10_3_", "Accent_walk_10_3", "weave_5_9x", "weave_5_"):
+        with pytest.raises(ValueError):
+            kinetrope.sample(name, 0)
