@@ -1,6 +1,6 @@
-// Small pieces shared by the path families (scan_, reach_, dwell_phrase_ and
-// the closed-curve families next to them): row arithmetic, a signed power,
-// and a loop laid out as consecutive timed segments.
+// Small pieces shared by the path families (contour_shaped_, scan_, reach_,
+// arm_coupled_, dwell_phrase_): row arithmetic, a signed power, member
+// numbers, scaling, and a loop laid out as consecutive timed segments.
 #pragma once
 
 #include <algorithm>

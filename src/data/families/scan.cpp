@@ -1,6 +1,6 @@
-// scan_: a serpentine scan down n rows joined by rounded turns, slowing
-// through the turns and easing in and out at both ends, followed by a return that swings around the
-// outside of the scanned field back to the first row's starting corner.
+// scan_: a serpentine scan down n rows joined by rounded turns, slowing through
+// the turns and easing in and out at both ends, followed by a return that
+// swings around the outside of the scanned field to the first row's start.
 #include <algorithm>
 #include <cmath>
 #include <string>
