@@ -1,7 +1,69 @@
+// contour_shaped_: an oval whose edges follow signed powers of cosine and sine
+// (boxy for exponents below one, pinched above), with a patch of small ripples
+// on one stretch of the edge and a lopsided bow bending the whole outline.
+#include <cmath>
+#include <string>
+
 #include "../families.hpp"
+#include "paths_common.hpp"
 
 namespace gen {
+namespace {
 
-void emit_contour_shaped(Table&) {}  // pending
+struct Contour {
+    double power;        // edge exponent: < 1 boxy, > 1 pinched
+    double aspect;       // height of the oval against its width
+    int ripples;         // ripples along the rippled patch
+    double ripple_at;    // centre of the patch, as an angle round the oval
+    double bow;          // bend of the outline (positive: ends lift)
+    double depth;        // tilt of the oval into depth (3-D members)
+};
+
+constexpr Contour kContours[] = {
+    {0.55, 0.75, 4, 0.8, 0.22, 0.0},   {0.7, 0.62, 5, 2.4, -0.18, 0.0},
+    {1.35, 0.85, 3, 4.0, 0.26, 0.0},   {0.45, 0.7, 6, 5.4, 0.15, 0.0},
+    {1.6, 0.72, 4, 1.6, -0.24, 0.0},   {0.85, 0.9, 5, 3.3, 0.3, 0.0},
+    {0.6, 0.55, 7, 0.2, -0.2, 0.0},   {1.2, 0.66, 4, 4.7, 0.2, 0.0},
+    {0.5, 0.72, 4, 2.0, 0.2, 0.55},    {1.4, 0.8, 5, 5.0, -0.22, 0.7},
+    {0.65, 0.6, 3, 0.6, 0.28, -0.6},   {1.1, 0.85, 6, 3.6, -0.16, 0.5},
+    {0.75, 0.7, 5, 4.4, 0.24, -0.65},  {1.7, 0.78, 4, 1.2, 0.18, 0.6},
+    {0.55, 0.9, 6, 2.8, -0.26, 0.75},  {0.9, 0.58, 4, 5.8, 0.3, -0.55},
+};
+
+Row contour_point(const Contour& c, double t) {
+    const double u = t + 0.35;  // start a little past the right-hand end
+    double x = paths::signed_power(std::cos(u), c.power, 0.06);
+    double y = c.aspect * paths::signed_power(std::sin(u), c.power, 0.06);
+    // Ripples live on one stretch of the edge only: a window about a third
+    // of the way round, fading out smoothly on both sides, with roughly
+    // `ripples` crests inside it.
+    const double offset = std::remainder(u - c.ripple_at, kTwoPi);
+    const double window = std::pow(0.5 + 0.5 * std::cos(offset), 6.0);
+    const double ripple = 1.0 + 0.065 * window * std::cos(3.0 * c.ripples * offset);
+    x *= ripple;
+    y *= ripple;
+    // The bow lifts (or drops) both ends of the oval, more on the right.
+    y += 1.3 * c.bow * (x * x - 0.4) * (1.0 + 0.45 * x);
+    const double z = c.depth * (0.8 * x + 0.35 * std::sin(2.0 * u + 0.6)) +
+                     (c.depth != 0.0 ? 0.5 * (window - 0.3) * std::fabs(c.depth) : 0.0);
+    return Row{x, y, z};
+}
+
+}  // namespace
+
+void emit_contour_shaped(Table& table) {
+    constexpr int kPeriod = 1024;
+    for (std::size_t i = 0; i < std::size(kContours); ++i) {
+        const Contour& c = kContours[i];
+        table.push_back({
+            "contour_shaped_" + paths::two_digits(static_cast<int>(i + 1)),
+            "Signed-power oval edges with local ripples and an asymmetric bow.",
+            kPeriod,
+            c.depth != 0.0 ? 3 : 2,
+            sample_scaled_curve(kPeriod, kPeriod, 0.82,
+                                [&](double t) { return contour_point(c, t); }),
+        });
+    }
+}
 
 }  // namespace gen
