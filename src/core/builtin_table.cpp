@@ -1,15 +1,32 @@
 #include "kinetrope/builtin_table.hpp"
 
 namespace kinetrope {
+namespace {
+
+// Whether the record at this index position orders before the query: its key
+// decides unless the two keys are equal, which only a query longer than 32
+// bytes or with NUL bytes can make happen.
+bool orders_before(std::size_t position, const NameKey& key, std::string_view name) noexcept {
+    const NameKey& probe = builtin_name_keys[position];
+    for (std::size_t w = 0; w < 4; ++w) {
+        if (probe.words[w] != key.words[w]) {
+            return probe.words[w] < key.words[w];
+        }
+    }
+    return builtin_patterns[builtin_name_index[position]].name < name;
+}
+
+}  // namespace
 
 const BuiltinPattern* find_builtin(std::string_view name) noexcept {
     // Lower bound over the name index; string_view orders bytewise as unsigned
     // bytes, the shorter name first when one is a prefix of the other.
+    const NameKey key = name_key(name);
     std::size_t first = 0;
     std::size_t count = builtin_name_index.size();
     while (count > 0) {
         const std::size_t half = count / 2;
-        if (builtin_patterns[builtin_name_index[first + half]].name < name) {
+        if (orders_before(first + half, key, name)) {
             first += half + 1;
             count -= half + 1;
         } else {

@@ -150,9 +150,14 @@ void write_records(const Table& table, const std::string& path) {
     for (std::size_t i = 0; i < index.size(); ++i) {
         out << (i % 16 == 0 ? "\n    " : " ") << index[i] << ",";
     }
+    out << "\n};\n\nconstexpr NameKey name_keys[] = {";
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        out << (i % 3 == 0 ? "\n    " : " ") << "name_key(" << c_string(table[index[i]].name) << "sv),";
+    }
     out << "\n};\n\n}  // namespace\n\n"
            "constinit const std::span<const BuiltinPattern> builtin_patterns{records};\n"
            "constinit const std::span<const std::uint64_t> builtin_name_index{name_index};\n"
+           "constinit const std::span<const NameKey> builtin_name_keys{name_keys};\n"
            "constinit const std::span<const double> builtin_samples{kinetrope_builtin_samples, "
         << 3 * first_row << "};\n\n}  // namespace kinetrope\n";
     std::ofstream(path, std::ios::binary) << out.str();
@@ -209,12 +214,6 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     try {
         gen::Table table = gen::build_table();
-        // Patterns still being written have no rows yet.
-        std::erase_if(table, [](const gen::Record& r) {
-            if (!r.rows.empty()) return false;
-            std::cerr << "generate_tables: " << r.name << " has no rows yet; left out\n";
-            return true;
-        });
         for (gen::Record& r : table) {
             gen::round_rows(r);
             gen::check_record(r);

@@ -84,3 +84,32 @@ TEST(DefaultCatalogue, BuiltOnceWithAnalyticEntriesThenTheTable) {
 }
 
 }  // namespace
+
+namespace {
+
+using kinetrope::name_key;
+
+TEST(NameKey, DifferentKeysOrderAsTheNamesDo) {
+    const std::string_view names[] = {
+        "",          std::string_view("\0", 1), "a",         std::string_view("a\0", 2),
+        std::string_view("a\0b", 3), "ab",      "abcdefgh",  "abcdefgh_longer", "silhouette_harmonic_01_and_then_more", "silhouette_harmonic_01_and_then_more_x",
+        "abcdefgi",  "accent_walk_10_3", "accent_walk_5_1", "weave_5_9", "\xff",
+    };
+    for (const std::string_view a : names) {
+        for (const std::string_view b : names) {
+            if (name_key(a) != name_key(b)) {
+                EXPECT_EQ(kinetrope::key_before(name_key(a), name_key(b)), a < b) << a << " vs " << b;
+            }
+        }
+    }
+}
+
+TEST(NameKey, StoredKeysFollowTheIndex) {
+    ASSERT_EQ(kinetrope::builtin_name_keys.size(), kinetrope::builtin_name_index.size());
+    for (std::size_t i = 0; i < kinetrope::builtin_name_index.size(); ++i) {
+        EXPECT_EQ(kinetrope::builtin_name_keys[i],
+                  name_key(kinetrope::builtin_patterns[kinetrope::builtin_name_index[i]].name));
+    }
+}
+
+}  // namespace
