@@ -58,6 +58,20 @@ double bump(double pip, double centre, double half_width, double period) {
     return 0.5 * (1.0 + std::cos(kPi * d / half_width));
 }
 
+double lopsided_bump(double pip, double centre, double rise, double fall, double period) {
+    const double d = cyclic_delta(centre, pip, period);
+    return bump(pip, centre, d < 0.0 ? rise : fall, period);
+}
+
+Rows rows_from_lanes(int period, const std::vector<double>& x, const std::vector<double>& y,
+                     const std::vector<double>& z) {
+    Rows rows(static_cast<std::size_t>(period));
+    for (std::size_t p = 0; p < rows.size(); ++p) {
+        rows[p] = {x.empty() ? 0.0 : x[p], y.empty() ? 0.0 : y[p], z.empty() ? 0.0 : z[p]};
+    }
+    return rows;
+}
+
 double render_score(double pip, const std::vector<Onset>& score, double half_width,
                     double period) {
     double sum = 0.0;

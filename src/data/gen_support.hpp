@@ -70,6 +70,16 @@ double cyclic_delta(double from, double to, double period);
 // near the seam continues across it.
 double bump(double pip, double centre, double half_width, double period);
 
+// A raised cosine that climbs over `rise` pips to 1 at `centre` and falls back
+// to 0 over `fall` pips, distances measured around the loop. Both sides have
+// zero slope at the peak, so unequal sides still join smoothly.
+double lopsided_bump(double pip, double centre, double rise, double fall, double period);
+
+// Rows from up to three lanes of one value per pip; an empty lane stays at
+// rest (0.0).
+Rows rows_from_lanes(int period, const std::vector<double>& x, const std::vector<double>& y = {},
+                     const std::vector<double>& z = {});
+
 // One event of a rhythmic score: where it peaks, which way it leans (+1 right
 // or up, -1 left or down, or any signed weight) and how strongly.
 struct Onset {

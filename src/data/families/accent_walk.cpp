@@ -45,7 +45,7 @@ Rows accent_walk(int n, int k) {
             }
         }
     }
-    return bursts::join_lanes(bursts::render_spaced_lane(lean, 0.8, 48.0, kPeriod),
+    return rows_from_lanes(kPeriod, bursts::render_spaced_lane(lean, 0.8, 48.0, kPeriod),
                               bursts::render_spaced_lane(pulses, 0.6, 48.0, kPeriod),
                               bursts::render_spaced_lane(depth, 0.8, 48.0, kPeriod));
 }

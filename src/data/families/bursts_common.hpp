@@ -46,11 +46,4 @@ inline Lane render_spaced_lane(const std::vector<Onset>& score, double reach, do
     return lane;
 }
 
-// Joins three lanes of equal length into rows.
-inline Rows join_lanes(const Lane& x, const Lane& y, const Lane& z) {
-    Rows rows(x.size());
-    for (std::size_t p = 0; p < x.size(); ++p) rows[p] = {x[p], y[p], z[p]};
-    return rows;
-}
-
 }  // namespace gen::bursts

@@ -138,7 +138,7 @@ void emit_canon(Table& table) {
                 "second-half response.",
                 kPeriod,
                 3,
-                phrases::rows_of(kPeriod, phrases::spaced_lane(lateral, kPeriod, 0.8, 28.0, name),
+                rows_from_lanes(kPeriod, phrases::spaced_lane(lateral, kPeriod, 0.8, 28.0, name),
                                  phrases::spaced_lane(contour, kPeriod, 0.8, 28.0, name),
                                  phrases::spaced_lane(depth, kPeriod, 0.8, 28.0, name)),
             });

@@ -45,7 +45,7 @@ Rows dialogue(const std::vector<int>& groups) {
     const auto render = [&](int voice) {
         return bursts::render_spaced_lane(lanes[voice], 0.9, 28.0, period);
     };
-    return bursts::join_lanes(render(0), render(1), render(2));
+    return rows_from_lanes(period, render(0), render(1), render(2));
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ void emit_echo(Table& table) {
                 "preserved as fractions.",
                 kPeriod,
                 3,
-                phrases::rows_of(kPeriod, phrases::spaced_lane(strike, kPeriod, 0.75, 24.0, name),
+                rows_from_lanes(kPeriod, phrases::spaced_lane(strike, kPeriod, 0.75, 24.0, name),
                                  phrases::spaced_lane(rise, kPeriod, 0.75, 24.0, name),
                                  phrases::spaced_lane(push, kPeriod, 0.75, 24.0, name)),
             });

@@ -45,7 +45,7 @@ void emit_euclid(Table& table) {
             "Evenly distributed accents with alternating sides; first onset is the phrase accent.",
             period,
             2,
-            strokes::to_rows(period, strokes::render_lane(lateral, period),
+            rows_from_lanes(period, strokes::render_lane(lateral, period),
                              strokes::render_lane(vertical, period)),
         });
     }

@@ -89,7 +89,7 @@ Rows groove(const std::vector<Hit>& hits, bool played, int period) {
                 break;
         }
     }
-    return strokes::to_rows(period, strokes::render_lane(lateral, period),
+    return rows_from_lanes(period, strokes::render_lane(lateral, period),
                             strokes::render_lane(vertical, period));
 }
 

@@ -45,7 +45,7 @@ void emit_ladder(Table& table) {
             "Four two-beat regions change subdivision density while accents mark region starts.",
             kPeriod,
             3,
-            phrases::rows_of(kPeriod, phrases::spaced_lane(lean, kPeriod, 0.75, 32.0, name),
+            rows_from_lanes(kPeriod, phrases::spaced_lane(lean, kPeriod, 0.75, 32.0, name),
                              phrases::spaced_lane(lift, kPeriod, 0.75, 32.0, name),
                              phrases::spaced_lane(push, kPeriod, 0.5, 48.0, name)),
         });

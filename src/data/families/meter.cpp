@@ -52,7 +52,7 @@ void emit_meter(Table& table) {
             "eighth-note grid.",
             period,
             3,
-            phrases::rows_of(period, phrases::spaced_lane(lean, period, 0.75, 24.0, name),
+            rows_from_lanes(period, phrases::spaced_lane(lean, period, 0.75, 24.0, name),
                              phrases::spaced_lane(bob, period, 0.75, 24.0, name),
                              phrases::spaced_lane(push, period, 0.6, 40.0, name)),
         });

@@ -73,7 +73,7 @@ void emit_necklace(Table& table) {
             "accents add depth.",
             kPeriod,
             3,
-            phrases::rows_of(kPeriod, phrases::spaced_lane(lean, kPeriod, 0.75, 24.0, name),
+            rows_from_lanes(kPeriod, phrases::spaced_lane(lean, kPeriod, 0.75, 24.0, name),
                              phrases::spaced_lane(lift, kPeriod, 0.75, 24.0, name),
                              phrases::spaced_lane(push, kPeriod, 0.6, 40.0, name)),
         });

@@ -66,23 +66,12 @@ inline std::vector<double> spaced_lane(std::vector<Onset> score, int period, dou
     for (int p = 0; p < period; ++p) {
         double sum = 0.0;
         for (std::size_t i = 0; i < n; ++i) {
-            const bool before_peak = cyclic_delta(score[i].pip, p, loop) < 0.0;
-            const double width = before_peak ? rise[i] : fall[i];
-            sum += score[i].accent * score[i].side * bump(p, score[i].pip, width, loop);
+            sum += score[i].accent * score[i].side *
+                   lopsided_bump(p, score[i].pip, rise[i], fall[i], loop);
         }
         lane[static_cast<std::size_t>(p)] = sum;
     }
     return lane;
-}
-
-// Rows from up to three lanes (an empty lane stays at rest).
-inline Rows rows_of(int period, const std::vector<double>& x, const std::vector<double>& y,
-                    const std::vector<double>& z) {
-    Rows rows(static_cast<std::size_t>(period));
-    for (std::size_t p = 0; p < rows.size(); ++p) {
-        rows[p] = {x.empty() ? 0.0 : x[p], y.empty() ? 0.0 : y[p], z.empty() ? 0.0 : z[p]};
-    }
-    return rows;
 }
 
 }  // namespace gen::phrases

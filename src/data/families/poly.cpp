@@ -42,7 +42,7 @@ void emit_poly(Table& table) {
             "includes depth.",
             kPeriod,
             3,
-            strokes::to_rows(kPeriod, push, lift, depth),
+            rows_from_lanes(kPeriod, push, lift, depth),
         });
     }
 }

@@ -11,7 +11,6 @@ namespace {
 
 using strokes::Lane;
 using strokes::render_lane;
-using strokes::to_rows;
 
 // A Euclidean rhythm of `onsets` on `steps` even steps, played `repeats`
 // times in the loop. Lateral gestures alternate sides from onset to onset,
@@ -38,7 +37,7 @@ Rows euclid_study(int onsets, int steps, int repeats, int period) {
             side = -side;
         }
     }
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 // n lateral hits against four vertical hits in every bar of four beats, over
@@ -60,7 +59,7 @@ Rows cross_rhythm(int lateral_hits, int period) {
         vertical.push_back({static_cast<double>(kPipsPerBeat * beat),
                             side * (beat % 4 == 0 ? 0.75 : 0.5), 24.0, 40.0});
     }
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 // Eighth-note groups: each group start strikes to a side (sides alternate and
@@ -87,7 +86,7 @@ Rows eighth_groups(const std::vector<int>& bar, int bars, double bar_accent, dou
             }
         }
     }
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 }  // namespace
@@ -104,7 +103,7 @@ Rows rhythm_three_two(int period) {
     const Lane lateral = {{0.0, 0.9, 24.0, 56.0}, {third, -0.7, 24.0, 56.0},
                           {2.0 * third, 0.6, 24.0, 56.0}};
     const Lane vertical = {{0.0, 0.8, 24.0, 72.0}, {half, -0.7, 24.0, 72.0}};
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 // A deep drop on the downbeat, a snare-like crack to the right and up on beat
@@ -119,7 +118,7 @@ Rows rhythm_half_time(int period) {
         lateral.push_back({beat * k + swung, k % 2 == 0 ? -0.32 : 0.28, 10.0, 16.0});
         vertical.push_back({beat * k + swung, 0.16, 10.0, 14.0});
     }
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 Rows rhythm_five_four(int period) { return cross_rhythm(5, period); }
@@ -151,7 +150,7 @@ Rows rhythm_swung_answer(int period) {
         lateral.push_back({n.pip, n.lateral, 18.0, 36.0});
         vertical.push_back({n.pip, n.vertical, 14.0, 28.0});
     }
-    return to_rows(period, render_lane(lateral, period), render_lane(vertical, period));
+    return rows_from_lanes(period, render_lane(lateral, period), render_lane(vertical, period));
 }
 
 Rows rhythm_group_332(int period) { return eighth_groups({3, 3, 2}, 2, 0.86, 0.62, period); }
@@ -172,7 +171,7 @@ Rows rhythm_three_four_five(int period) {
         }
         return render_lane(lane, period);
     };
-    return to_rows(period, even_lane(3, {0.9, 0.7, 0.6}), even_lane(4, {0.8, 0.6, 0.7, 0.6}),
+    return rows_from_lanes(period, even_lane(3, {0.9, 0.7, 0.6}), even_lane(4, {0.8, 0.6, 0.7, 0.6}),
                    even_lane(5, {0.75, 0.55, 0.6, 0.55, 0.6}));
 }
 

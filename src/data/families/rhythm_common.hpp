@@ -25,17 +25,6 @@ struct Stroke {
 
 using Lane = std::vector<Stroke>;
 
-// A raised cosine that climbs over `rise` pips to 1 at `centre` and falls back
-// to 0 over `fall` pips, distances measured around the loop. Both sides have
-// zero slope at the peak, so unequal sides still join smoothly.
-inline double lopsided_bump(double pip, double centre, double rise, double fall, double period) {
-    const double d = cyclic_delta(centre, pip, period);
-    const double width = d < 0.0 ? rise : fall;
-    const double distance = std::fabs(d);
-    if (distance >= width) return 0.0;
-    return 0.5 * (1.0 + std::cos(kPi * distance / width));
-}
-
 // Renders a lane at every pip of the loop. Each stroke's lead-in is cut to the
 // gap from the previous stroke and its release to the gap to the next one, so
 // no other gesture is alive at a stroke's own pip: the lane there is exactly
@@ -79,18 +68,6 @@ inline std::vector<double> render_lane(Lane lane, int period, double same_side_r
         }
     }
     return out;
-}
-
-// Assembles lanes into rows; an empty lane stays at rest (0.0).
-inline Rows to_rows(int period, const std::vector<double>& x, const std::vector<double>& y = {},
-                    const std::vector<double>& z = {}) {
-    Rows rows(static_cast<std::size_t>(period));
-    for (std::size_t p = 0; p < rows.size(); ++p) {
-        rows[p].x = x.empty() ? 0.0 : x[p];
-        rows[p].y = y.empty() ? 0.0 : y[p];
-        rows[p].z = z.empty() ? 0.0 : z[p];
-    }
-    return rows;
 }
 
 }  // namespace gen::strokes

@@ -47,7 +47,7 @@ Rows sticking_study(std::string_view sticking, std::string_view accents, int per
         lateral.push_back({pip, hand_of(hand) * lean, spacing, spacing});
         vertical.push_back({pip, -dip, 0.6 * spacing, 0.6 * spacing});
     }
-    return strokes::to_rows(period, strokes::render_lane(lateral, period),
+    return rows_from_lanes(period, strokes::render_lane(lateral, period),
                             strokes::render_lane(vertical, period));
 }
 
@@ -89,7 +89,7 @@ Rows rudiment_flam_accent(int period) {
             vertical.push_back({start + spacing * i, -kTapDip, 0.6 * spacing, 0.6 * spacing});
         }
     }
-    return strokes::to_rows(period, strokes::render_lane(lateral, period),
+    return rows_from_lanes(period, strokes::render_lane(lateral, period),
                             strokes::render_lane(vertical, period));
 }
 

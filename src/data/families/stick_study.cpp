@@ -73,7 +73,7 @@ void emit_stick_study(Table& table) {
             "answer. Not an official rudiment transcription.",
             kPeriod,
             2,
-            phrases::rows_of(kPeriod, phrases::spaced_lane(hands, kPeriod, 0.75, 12.0, name),
+            rows_from_lanes(kPeriod, phrases::spaced_lane(hands, kPeriod, 0.75, 12.0, name),
                              phrases::spaced_lane(lifts, kPeriod, 0.75, 12.0, name), {}),
         });
     }

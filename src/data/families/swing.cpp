@@ -106,7 +106,7 @@ void emit_swing(Table& table) {
                     " of each beat; peaks follow the score.",
                 kPeriod,
                 kind.dimensions,
-                strokes::to_rows(kPeriod, strokes::render_lane(s.x, kPeriod),
+                rows_from_lanes(kPeriod, strokes::render_lane(s.x, kPeriod),
                                  strokes::render_lane(s.y, kPeriod),
                                  strokes::render_lane(s.z, kPeriod)),
             });

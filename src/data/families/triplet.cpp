@@ -67,7 +67,7 @@ Rows triplet(const TripletScore& score, Ending ending) {
     }
     // Narrow swings (0.6 of a slot) cross through the centre between played
     // triplets but leave a still moment where one is left out.
-    return bursts::join_lanes(bursts::render_spaced_lane(swing, 0.6, kSlotPips, kPeriod),
+    return rows_from_lanes(kPeriod, bursts::render_spaced_lane(swing, 0.6, kSlotPips, kPeriod),
                               bursts::render_spaced_lane(lift, 0.9, 1.5 * kSlotPips, kPeriod),
                               bursts::render_spaced_lane(depth, 0.9, 1.5 * kSlotPips, kPeriod));
 }
