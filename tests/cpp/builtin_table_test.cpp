@@ -113,3 +113,22 @@ TEST(NameKey, StoredKeysFollowTheIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// The key of every name length, through the word loads, against a byte loop.
+TEST(NameKey, WordLoadsMatchTheBytesAtEveryLength) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += static_cast<char>(i % 3 == 0 ? 0xf0 - i : 'a' + i);
+    for (std::size_t size = 0; size <= text.size(); ++size) {
+        const std::string_view name(text.data(), size);
+        kinetrope::NameKey expected{};
+        for (std::size_t i = 0; i < 32; ++i) {
+            const unsigned byte = i < size ? static_cast<unsigned char>(name[i]) : 0u;
+            expected.words[i / 8] = (expected.words[i / 8] << 8) | byte;
+        }
+        EXPECT_EQ(kinetrope::name_key(name), expected) << size;
+    }
+}
+
+}  // namespace

@@ -40,39 +40,40 @@ struct NameKey {
     friend constexpr bool operator==(const NameKey&, const NameKey&) = default;
 };
 
-// Copies the first min(size, 32) bytes of the name into a zeroed buffer with
-// fixed-size, possibly overlapping copies, which compile to plain loads.
-inline void copy_name_prefix(unsigned char (&bytes)[32], std::string_view name) noexcept {
-    const char* data = name.data();
-    const std::size_t size = name.size();
-    if (size >= 32) {
-        std::memcpy(bytes, data, 32);
-    } else if (size >= 16) {
-        std::memcpy(bytes, data, 16);
-        std::memcpy(bytes + size - 16, data + size - 16, 16);
-    } else if (size >= 8) {
-        std::memcpy(bytes, data, 8);
-        std::memcpy(bytes + size - 8, data + size - 8, 8);
-    } else {
-        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(data[i]);
-    }
+namespace detail {
+
+// Eight bytes as a big-endian word; written out so the compiler sees one load.
+inline std::uint64_t load_big_endian(const char* at) noexcept {
+    unsigned char b[8];
+    std::memcpy(b, at, 8);
+    return std::uint64_t{b[0]} << 56 | std::uint64_t{b[1]} << 48 | std::uint64_t{b[2]} << 40 |
+           std::uint64_t{b[3]} << 32 | std::uint64_t{b[4]} << 24 | std::uint64_t{b[5]} << 16 |
+           std::uint64_t{b[6]} << 8 | std::uint64_t{b[7]};
 }
 
+}  // namespace detail
+
 constexpr NameKey name_key(std::string_view name) noexcept {
-    unsigned char bytes[32] = {};
-    if (std::is_constant_evaluated()) {
-        for (std::size_t i = 0; i < name.size() && i < 32; ++i) bytes[i] = static_cast<unsigned char>(name[i]);
-    } else {
-        copy_name_prefix(bytes, name);
+    NameKey key{};
+    const std::size_t size = name.size();
+    if (std::is_constant_evaluated() || size < 8) {
+        for (std::size_t i = 0; i < 32; ++i) {
+            const auto byte = i < size ? static_cast<unsigned char>(name[i]) : 0u;
+            key.words[i / 8] = (key.words[i / 8] << 8) | byte;
+        }
+        return key;
     }
-    // Written out so that the compiler sees four big-endian loads.
-    const auto word = [&bytes](std::size_t at) {
-        return std::uint64_t{bytes[at]} << 56 | std::uint64_t{bytes[at + 1]} << 48 |
-               std::uint64_t{bytes[at + 2]} << 40 | std::uint64_t{bytes[at + 3]} << 32 |
-               std::uint64_t{bytes[at + 4]} << 24 | std::uint64_t{bytes[at + 5]} << 16 |
-               std::uint64_t{bytes[at + 6]} << 8 | std::uint64_t{bytes[at + 7]};
-    };
-    return {{word(0), word(8), word(16), word(24)}};
+    // Whole words load directly; a partial last word is the eight bytes that
+    // end the name, shifted left so that its padding is zero.
+    const char* data = name.data();
+    const std::size_t whole = size < 32 ? size / 8 : 4;
+    for (std::size_t w = 0; w < whole; ++w) {
+        key.words[w] = detail::load_big_endian(data + 8 * w);
+    }
+    if (whole < 4 && size % 8 != 0) {
+        key.words[whole] = detail::load_big_endian(data + size - 8) << (8 * (8 - size % 8));
+    }
+    return key;
 }
 
 // Lexicographic order of the words: the order of the zero-padded names.
