@@ -10,6 +10,7 @@ import sys
 import pytest
 
 import kinetrope
+from number_like import WithIndex, WithIntOnly
 
 PATTERN_FUNCTIONS = [
     "bounce", "sway", "circle", "figure_eight", "step_touch", "box_step", "helix",
@@ -42,24 +43,12 @@ def test_signatures_name_the_python_class(name):
     assert "-> kinetrope.Offset3" in doc
 
 
-class IntOnly:
-    """A number that int() converts but that has no __index__."""
-
-    def __int__(self):
-        return 5
-
-
-class IndexOnly:
-    def __index__(self):
-        return 5
-
-
 # Every way a converting pip is given: (argument, accepted pip or None when refused).
 CONVERTING_PIPS = [
     pytest.param(5, 5, id="int"),
     pytest.param(True, 1, id="bool"),
-    pytest.param(IndexOnly(), 5, id="__index__"),
-    pytest.param(IntOnly(), 5, id="__int__ only"),
+    pytest.param(WithIndex(5), 5, id="__index__"),
+    pytest.param(WithIntOnly(5), 5, id="__int__ only"),
     pytest.param(decimal.Decimal(5), 5, id="Decimal"),
     pytest.param(2**31 - 1, 2**31 - 1, id="largest pip"),
     pytest.param(-(2**31), -(2**31), id="smallest pip"),

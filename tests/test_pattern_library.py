@@ -4,6 +4,7 @@ import pytest
 
 import kinetrope
 from exact import hexes
+from number_like import WithIndex, WithIntOnly
 
 SampledPattern = kinetrope.SampledPattern
 PatternLibrary = kinetrope.PatternLibrary
@@ -243,21 +244,11 @@ def test_sample_returns_new_offsets():
     assert type(library.sample("p", 0)) is kinetrope.Offset3
 
 
-class WithIndex:
-    def __index__(self):
-        return 5
-
-
-class WithIntOnly:
-    def __int__(self):
-        return 1
-
-
 @pytest.mark.parametrize(
     "pip, accepted_as",
     [
         (True, 1),
-        (WithIndex(), 5),
+        (WithIndex(5), 5),
         (INT32_MAX, INT32_MAX),
         (INT32_MIN, INT32_MIN),
         (2.0, None),

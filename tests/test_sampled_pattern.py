@@ -8,6 +8,7 @@ import kinetrope
 from exact import hexes
 from identifier_cases import INVALID as INVALID_NAMES
 from identifier_cases import VALID as VALID_NAMES
+from number_like import WithFloat, WithIndex, WithIntOnly
 
 SampledPattern = kinetrope.SampledPattern
 
@@ -23,24 +24,6 @@ ABOVE_ONE = math.nextafter(1.0, 2.0)
 def dimensions_of(pattern):
     # The class does not expose dimensions; a library's catalogue does.
     return kinetrope.PatternLibrary([pattern]).catalogue()[-1]["dimensions"]
-
-
-class WithIndex:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class WithFloat:
-    def __float__(self):
-        return 0.25
-
-
-class WithIntOnly:
-    def __int__(self):
-        return 1
 
 
 @pytest.mark.parametrize("name", [n for _, n in VALID_NAMES], ids=[i for i, _ in VALID_NAMES])

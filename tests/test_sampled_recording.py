@@ -7,6 +7,7 @@ import kinetrope
 from exact import hexes
 from identifier_cases import INVALID as INVALID_NAMES
 from identifier_cases import VALID as VALID_NAMES
+from number_like import WithIndex, WithIntOnly
 
 SampledRecording = kinetrope.SampledRecording
 
@@ -327,19 +328,6 @@ def test_accepted_iterables(dimensions, samples):
     assert recording.dimensions == ["a", "b"]
     assert recording.sample_count == 1
     assert recording.sample(0) in ([0.5, -0.5], [1.0, -1.0], [1.0, 0.0])
-
-
-class WithIndex:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class WithIntOnly:
-    def __int__(self):
-        return 1
 
 
 # Wrong types fail in conversion before the core runs, even when a value
