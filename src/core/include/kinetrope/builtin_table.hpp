@@ -76,14 +76,6 @@ constexpr NameKey name_key(std::string_view name) noexcept {
     return key;
 }
 
-// Lexicographic order of the words: the order of the zero-padded names.
-constexpr bool key_before(const NameKey& a, const NameKey& b) noexcept {
-    for (std::size_t w = 0; w < 4; ++w) {
-        if (a.words[w] != b.words[w]) return a.words[w] < b.words[w];
-    }
-    return false;
-}
-
 // name_key of each record's name, in name index order.
 extern const std::span<const NameKey> builtin_name_keys;
 
