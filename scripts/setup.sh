@@ -32,7 +32,7 @@ fi
 python="$venv/bin/python"
 "$python" -m pip install --quiet --upgrade pip
 "$python" -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" \
-    "pytest>=8" "hypothesis>=6" "matplotlib>=3.8" cmake ninja
+    "pytest>=8" "hypothesis>=6" "numpy>=1.26" "matplotlib>=3.8" cmake ninja
 # Build in the project's own build folder and install into the venv; a
 # rebuild only recompiles what changed.
 KINETROPE_WARNINGS_AS_ERRORS=${KINETROPE_WARNINGS_AS_ERRORS:-ON} \
