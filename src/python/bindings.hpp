@@ -6,7 +6,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kinetrope/pattern_info.hpp"
@@ -32,6 +36,32 @@ void bind_default_sampler(py::module_& m);
 void bind_catalogue(py::module_& m);
 void bind_pattern_functions(py::module_& m);
 
+// A bound instance of T whose __init__ has run. `T.__new__(T)` makes an
+// instance with no value behind it; taking `self` (or an argument) as
+// Initialised<T> refuses such an instance with a TypeError instead of
+// reading memory that holds no T. It keeps a reference to the instance, so
+// the value outlives whatever Python code runs before it is used.
+template <typename T>
+class Initialised {
+public:
+    Initialised() = default;
+    Initialised(py::object owner, const T& value) : owner_(std::move(owner)), value_(&value) {}
+    const T& operator*() const noexcept { return *value_; }
+    const T* operator->() const noexcept { return value_; }
+
+private:
+    py::object owner_;
+    const T* value_ = nullptr;
+};
+
+// A list argument converted like std::vector<T>, except that the room
+// reserved up front is at most `Limit` elements, whatever __len__ claims:
+// the elements the object actually yields decide the outcome.
+template <typename T, std::size_t Limit>
+struct BoundedList {
+    std::vector<T> items;
+};
+
 }  // namespace kinetrope::python
 
 namespace pybind11::detail {
@@ -52,8 +82,9 @@ public:
 };
 
 // Names are viewed in place for the duration of the call: the UTF-8 form
-// that a str caches in itself, or the buffer of a bytes or bytearray. No
-// temporary is kept alive. A str that cannot be encoded does not convert.
+// that a str caches in itself, or the buffer of a bytes. Both are immutable
+// and the call holds a reference to them. A bytearray is copied. A str that
+// cannot be encoded does not convert.
 template <>
 class type_caster<std::string_view> {
 public:
@@ -76,8 +107,11 @@ public:
             return true;
         }
         if (PyByteArray_Check(obj)) {
-            value = std::string_view(PyByteArray_AS_STRING(obj),
-                                     static_cast<std::size_t>(PyByteArray_GET_SIZE(obj)));
+            // A bytearray can be resized by Python code that runs while later
+            // arguments convert (an __index__, another thread), so its bytes
+            // are copied rather than viewed.
+            owned_.assign(PyByteArray_AS_STRING(obj), static_cast<std::size_t>(PyByteArray_GET_SIZE(obj)));
+            value = owned_;
             return true;
         }
         return false;
@@ -89,6 +123,66 @@ public:
             throw error_already_set();
         }
         return text;
+    }
+
+private:
+    std::string owned_;
+};
+
+template <typename T>
+class type_caster<kinetrope::python::Initialised<T>> {
+public:
+    PYBIND11_TYPE_CASTER(kinetrope::python::Initialised<T>, make_caster<T>::name);
+
+    bool load(handle src, bool) {
+        const type_info* info = get_type_info(typeid(T));
+        if (info == nullptr || !isinstance(src, reinterpret_cast<PyObject*>(info->type))) {
+            return false;
+        }
+        auto* inst = reinterpret_cast<instance*>(src.ptr());
+        value_and_holder v_h = inst->get_value_and_holder(info);
+        if (!v_h || !v_h.holder_constructed()) {
+            throw type_error(get_fully_qualified_tp_name(Py_TYPE(src.ptr())) +
+                             " object is not initialised: its __init__ was never called");
+        }
+        value = kinetrope::python::Initialised<T>(reinterpret_borrow<object>(src), *v_h.template value_ptr<T>());
+        return true;
+    }
+};
+
+template <typename T, std::size_t Limit>
+class type_caster<kinetrope::python::BoundedList<T, Limit>> {
+    using List = kinetrope::python::BoundedList<T, Limit>;
+    using element_caster = make_caster<T>;
+
+public:
+    PYBIND11_TYPE_CASTER(List, make_caster<std::vector<T>>::name);
+
+    // The same acceptance as the std::vector conversion: any sequence but
+    // str and bytes, and, when converting, generators, sets, dict views,
+    // map and zip, exhausted into a tuple first.
+    bool load(handle src, bool convert) {
+        if (!object_is_convertible_to_std_vector(src)) {
+            return false;
+        }
+        object items;
+        if (isinstance<sequence>(src)) {
+            items = reinterpret_borrow<object>(src);
+        } else if (convert) {
+            items = tuple(reinterpret_borrow<iterable>(src));
+        } else {
+            return false;
+        }
+        value.items.clear();
+        value.items.reserve(std::min(reinterpret_borrow<sequence>(items).size(), Limit));
+        for (const handle item : items) {
+            element_caster element;
+            if (!element.load(item, convert)) {
+                return false;
+            }
+            value.items.push_back(cast_op<T&&>(std::move(element)));
+        }
+        return true;
     }
 };
 

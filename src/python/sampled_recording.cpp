@@ -31,16 +31,16 @@ public:
             if (!as_sequence(item, convert, row)) {
                 return false;
             }
-            const std::size_t length = reinterpret_borrow<sequence>(row).size();
+            // A row is as long as what it yields; its __len__ only sizes the
+            // first reservation.
+            const std::size_t row_start = flat.values.size();
             if (index == 0) {
-                flat.row_length = length;
+                const std::size_t claimed = reinterpret_borrow<sequence>(row).size();
                 // More than the limit is refused later whatever the lengths;
                 // past it the array just grows.
                 const std::size_t limit = kinetrope::MAX_RECORDING_VALUES;
-                flat.values.reserve(length != 0 && count > limit / length ? limit : count * length);
-            }
-            if (length == flat.row_length && flat.leading_rows == index) {
-                ++flat.leading_rows;
+                flat.values.reserve(claimed != 0 && count > limit / claimed ? limit
+                                                                            : std::min(count * claimed, limit));
             }
             for (const handle element : row) {
                 make_caster<double> number;
@@ -48,6 +48,13 @@ public:
                     return false;
                 }
                 flat.values.push_back(cast_op<double>(number));
+            }
+            const std::size_t length = flat.values.size() - row_start;
+            if (index == 0) {
+                flat.row_length = length;
+            }
+            if (length == flat.row_length && flat.leading_rows == index) {
+                ++flat.leading_rows;
             }
             ++index;
         }
@@ -80,21 +87,24 @@ private:
 namespace kinetrope::python {
 
 void bind_sampled_recording(py::module_& m) {
+    using Self = Initialised<SampledRecording>;
+    using Axes = BoundedList<std::string, MAX_RECORDING_VALUES>;
     py::class_<SampledRecording>(m, "SampledRecording")
-        .def(py::init([](std::string name, std::vector<std::string> dimensions, FlatRows samples, double bpm,
-                         double beat_zero_seconds, std::int32_t start_pip) {
-                 return SampledRecording(std::move(name), std::move(dimensions), std::move(samples), bpm,
+        .def(py::init([](std::string name, Axes dimensions, FlatRows samples, double bpm, double beat_zero_seconds,
+                         std::int32_t start_pip) {
+                 return SampledRecording(std::move(name), std::move(dimensions.items), std::move(samples), bpm,
                                          beat_zero_seconds, start_pip);
              }),
              py::arg("name"), py::arg("dimensions"), py::arg("samples"), py::arg("bpm"),
              py::arg("beat_zero_seconds") = 0.0, py::arg("start_pip") = 0)
-        .def_property_readonly("name", &SampledRecording::name)
-        .def_property_readonly("dimensions", &SampledRecording::dimensions)
-        .def_property_readonly("sample_count", &SampledRecording::sample_count)
-        .def_property_readonly("bpm", &SampledRecording::bpm)
-        .def_property_readonly("beat_zero_seconds", &SampledRecording::beat_zero_seconds)
-        .def_property_readonly("start_pip", &SampledRecording::start_pip)
-        .def("sample", &SampledRecording::sample, py::arg("pip").noconvert());
+        .def_property_readonly("name", [](Self self) -> const std::string& { return self->name(); })
+        .def_property_readonly("dimensions",
+                               [](Self self) -> const std::vector<std::string>& { return self->dimensions(); })
+        .def_property_readonly("sample_count", [](Self self) { return self->sample_count(); })
+        .def_property_readonly("bpm", [](Self self) { return self->bpm(); })
+        .def_property_readonly("beat_zero_seconds", [](Self self) { return self->beat_zero_seconds(); })
+        .def_property_readonly("start_pip", [](Self self) { return self->start_pip(); })
+        .def("sample", [](Self self, std::int32_t pip) { return self->sample(pip); }, py::arg("pip").noconvert());
 }
 
 }  // namespace kinetrope::python
