@@ -18,15 +18,19 @@ def python_bounce(pip):
 
 def ns_per_call(function, args, number=200_000, repeat=5):
     # The call statement is compiled as written, so no argument unpacking or
-    # wrapper frame is timed.
-    statement = "f(" + ", ".join(repr(a) for a in args) + ")"
-    timer = timeit.Timer(statement, globals={"f": function})
+    # wrapper frame is timed. Literals are compiled in; any other argument (a
+    # bytearray) is one global lookup away.
+    names = {f"a{i}": a for i, a in enumerate(args)}
+    statement = "f(" + ", ".join(repr(a) if isinstance(a, (int, str, bytes)) else f"a{i}" for i, a in enumerate(args)) + ")"
+    timer = timeit.Timer(statement, globals={"f": function, **names})
     best = min(timer.repeat(repeat=repeat, number=number))
     return best / number * 1e9
 
 
 def main():
     floor = load_call_floor()
+    pattern = kinetrope.SampledPattern("ramp", "A one-beat ramp", [[p / 64, 0.0, 0.0] for p in range(64)])
+    library = kinetrope.PatternLibrary([pattern])
     cases = [
         ("C-API floor triple_at(p)", floor.triple_at, (37,)),
         ("kinetrope.bounce(p)", kinetrope.bounce, (37,)),
@@ -35,6 +39,10 @@ def main():
         ("kinetrope.sample('bounce', p)", kinetrope.sample, ("bounce", 37)),
         ("kinetrope.sample('lfo_breathe', p)", kinetrope.sample, ("lfo_breathe", 37)),
         ("kinetrope.sample('weave_5_9', p)", kinetrope.sample, ("weave_5_9", 37)),
+        ("kinetrope.sample(b'lfo_breathe', p)", kinetrope.sample, (b"lfo_breathe", 37)),
+        ("kinetrope.sample(bytearray, p)", kinetrope.sample, (bytearray(b"lfo_breathe"), 37)),
+        ("SampledPattern.sample(p)", pattern.sample, (37,)),
+        ("PatternLibrary.sample('ramp', p)", library.sample, ("ramp", 37)),
     ]
     # Interleave the rounds so that a noisy neighbour affects every case alike.
     results = {label: float("inf") for label, _, _ in cases}

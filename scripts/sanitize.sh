@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs the C++ tests, the Python tests and a one-minute hostile-input fuzz
+# pass against a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Any failure or sanitizer report fails the run. Run after scripts/test.sh,
+# which sets up the venv.
+#   bash scripts/sanitize.sh [FUZZ_SECONDS]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/sanitized_build.sh"
+status=0
+"$venv/bin/ctest" --test-dir "$sanitized_build" --output-on-failure || status=1
+cd "$project_root"
+run_sanitized -m pytest -q -p no:cacheprovider || status=1
+run_sanitized fuzz/hostile_inputs.py --seed 20261210 --seconds "${1:-60}" || status=1
+check_reports || status=1
+exit $status
