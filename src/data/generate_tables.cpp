@@ -31,8 +31,6 @@ const std::set<std::string> kStartsAtOrigin = {
     "wave_rounded_square", "wave_skew_warp", "wave_reed", "wave_ripple_return",
     // out-and-return easing loops leave from rest
     "ease_rebound", "ease_anticipate", "ease_overshoot", "ease_elastic",
-    // single-cycle waveforms start on their zero crossing
-    "akwf_round_saw", "akwf_quick_return", "akwf_multi_lobe", "akwf_plateau",
     // envelopes rest between phrases
     "env_lift_hold_drop", "env_inhale_exhale", "env_triple_swell", "env_rising_echo",
     "env_falling_echo", "env_anticipation", "env_plateau_scoop", "env_hesitant",
@@ -106,6 +104,9 @@ void check_table(const Table& table) {
         if (!names.insert(r.name).second) fail(r.name, "duplicate name");
         std::string bytes(reinterpret_cast<const char*>(r.rows.data()), r.rows.size() * sizeof(Row));
         if (!blocks.insert(bytes).second) fail(r.name, "same rows as another pattern");
+    }
+    for (const std::string& name : kStartsAtOrigin) {
+        if (names.count(name) == 0) fail(name, "listed as starting at the origin but not in the table");
     }
 }
 
