@@ -97,6 +97,26 @@ void check_record(const Record& r) {
     }
 }
 
+// A fixture and an eye can follow no more than this change on an axis from
+// one pip to the next; more reads as vibration.
+constexpr double kLargestStep = 0.25;
+
+// Every step between consecutive pips, the seam from the last row back to the
+// first included, stays within kLargestStep on every axis.
+void check_steps(const Record& r) {
+    const std::size_t n = r.rows.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Row& before = r.rows[(i + n - 1) % n];
+        for (int a = 0; a < 3; ++a) {
+            const double step = std::fabs(axis(r.rows[i], a) - axis(before, a));
+            if (step > kLargestStep) {
+                fail(r.name, "steps " + std::to_string(step) + " on " + "xyz"[a] +
+                                 " into pip " + std::to_string(i) + ", more than 0.25");
+            }
+        }
+    }
+}
+
 void check_table(const Table& table) {
     std::set<std::string> names;
     std::set<std::string> blocks;
@@ -218,6 +238,7 @@ int main(int argc, char** argv) {
         for (gen::Record& r : table) {
             gen::round_rows(r);
             gen::check_record(r);
+            gen::check_steps(r);
         }
         gen::check_table(table);
         gen::write_samples(table, dir + "/builtin_samples.bin", dir + "/builtin_samples.S");
