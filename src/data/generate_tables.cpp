@@ -106,12 +106,13 @@ constexpr double kLargestStep = 0.25;
 void check_steps(const Record& r) {
     const std::size_t n = r.rows.size();
     for (std::size_t i = 0; i < n; ++i) {
-        const Row& before = r.rows[(i + n - 1) % n];
+        const std::size_t before = (i + n - 1) % n;
         for (int a = 0; a < 3; ++a) {
-            const double step = std::fabs(axis(r.rows[i], a) - axis(before, a));
+            const double step = std::fabs(axis(r.rows[i], a) - axis(r.rows[before], a));
             if (step > kLargestStep) {
-                fail(r.name, "steps " + std::to_string(step) + " on " + "xyz"[a] +
-                                 " into pip " + std::to_string(i) + ", more than 0.25");
+                fail(r.name, "moves " + std::to_string(step) + " on " + "xyz"[a] + " from pip " +
+                                 std::to_string(before) + " to pip " + std::to_string(i) +
+                                 ", more than 0.25");
             }
         }
     }
