@@ -18,7 +18,8 @@ struct Contour {
     double power;        // edge exponent: < 1 boxy, > 1 pinched
     double aspect;       // height of the oval against its width
     int ripples;         // crests in the rippled patch
-    double ripple_at;    // centre of the patch, as an angle round the oval
+    double ripple_at;    // centre of the patch, as an angle round the oval: mid-side
+                         // on boxy outlines, between two tips on pinched ones
     double bow;          // bend of the outline (positive: ends lift)
     double depth;        // tilt of the oval into depth (3-D members)
 };
