@@ -302,3 +302,18 @@ def test_packets_are_separated_by_quiet_joins(arrangement, n):
         for p in (run[0], run[-1]):
             assert max(abs(v) for v in block[p]) < 0.02
     assert ARRANGEMENT_SIDES[arrangement](block, runs)
+
+
+@pytest.mark.parametrize("arrangement", PACKET_ARRANGEMENTS)
+def test_faster_packets_wobble_less(arrangement):
+    # The wobble is on y, or on z for the depth packets; its swing inside the
+    # packet at the start of the loop shrinks as the count (and the wobble's
+    # pace) grows.
+    axis = 2 if arrangement == "depth" else 1
+    swings = []
+    for n in (2, 3, 4, 5):
+        block = rows(f"packet_{arrangement}_{n}")
+        first = runs_of_motion(block)[0]
+        wobble = [block[p][axis] for p in first]
+        swings.append(max(wobble) - min(wobble))
+    assert all(a > b for a, b in zip(swings, swings[1:])), swings

@@ -253,6 +253,9 @@ def test_surface_band_and_longitude(a, b):
         assert max(radii) > 1.1 * min(radii)
         # The latitude swings b times up and down.
         assert sign_changes(latitudes) == 2 * b
+        # It sweeps round its turns: no stall, no hairpin.
+        speeds = sorted(math.dist(rows[p - 1], rows[p]) for p in range(PERIOD))
+        assert speeds[0] > 0.15 * speeds[PERIOD // 2]
     assert highest["low"] < 30 < 50 < highest["wide"]
 
 

@@ -119,6 +119,9 @@ def test_ladder_regions_hold_their_stroke_counts_with_accented_starts(name):
             assert inside[0][0] == r * region
             assert abs(inside[0][1]) > max(abs(v) for _, v in inside[1:])
     assert [p for p, _ in peaks(z)] == [r * region for r in range(4)]
+    # The phrase has one start: its first accent outweighs the other three.
+    for lane in (x, y, z):
+        assert abs(lane[0]) > max(abs(lane[r * region]) for r in (1, 2, 3))
 
 
 @pytest.mark.parametrize("name", names("stick_study_"))
@@ -183,6 +186,8 @@ def test_echo_answer_keeps_the_call_spacing(name):
     # Both decay; the call strikes without depth, the answer mostly in depth.
     for gestures in (call, answer):
         assert all(abs(a) > abs(b) for (_, a), (_, b) in zip(gestures, gestures[1:]))
+        # However many echoes, the last is still clearly drawn.
+        assert abs(gestures[-1][1]) > 0.25 * abs(gestures[0][1])
     assert all(z[p] == 0.0 for p, _ in call)
     assert all(abs(z[p]) > abs(x[p]) for p, _ in answer)
     # The answer is the call's timing exactly, moved and turned: the call's

@@ -3,6 +3,8 @@ euclid_, poly_ and swing_ families. Metadata is restated from the family rules;
 the motion is read back as a score: the peaks of each lane must sit on the
 onsets that the description promises, with the stated sides."""
 
+import math
+
 import pytest
 
 import kinetrope
@@ -393,6 +395,16 @@ def test_swing_peaks_on_beats_and_offbeats_at_the_ratio(kind, a, b):
     # No peak off the score, and every offbeat is drawn.
     assert all(min(cyclic_distance(p, s, 512) for s in score) < 1 for p in found), found
     assert all(min(cyclic_distance(p, s, 512) for p in found) < 1 for s in offbeats)
+
+
+@pytest.mark.parametrize("kind, a, b", SWING_NAMES,
+                         ids=[f"swing_{k}_{a}_{b}" for k, a, b in SWING_NAMES])
+def test_swing_second_half_answers_the_first(kind, a, b):
+    # An eight-beat score, not a four-beat one played twice: the last four
+    # beats move differently from the first four.
+    x, y, z = lanes(f"swing_{kind}_{a}_{b}")
+    apart = sum((l[p] - l[p + 256]) ** 2 for l in (x, y, z) for p in range(256)) / 256
+    assert math.sqrt(apart) > 0.1
 
 
 @pytest.mark.parametrize("a, b", SWING_RATIOS)

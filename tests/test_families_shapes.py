@@ -186,6 +186,10 @@ def test_sequence_holds_its_targets_with_even_or_lilting_segments(shape):
     assert len(set(even_gaps)) == 1
     assert len(set(lilt_gaps[0::2])) == 1 and len(set(lilt_gaps[1::2])) == 1
     assert lilt_gaps[0] > lilt_gaps[1]
+    # The point also leaves its targets long-short, not on the even grid.
+    departures = cyclic_gaps([start + length for start, length, _ in lilt_holds], 512)
+    assert min(departures[0::2]) > 1.5 * max(departures[1::2]) or \
+        min(departures[1::2]) > 1.5 * max(departures[0::2])
 
 
 @pytest.mark.parametrize("name", [f"seq_{s}_{t}" for s in SEQ_SHAPES for t in ("even", "lilt")])
@@ -222,13 +226,16 @@ def noise_controls(name):
             r, a = 0.56 + 0.16 * u(i, "r"), 2 * math.pi * (i + 0.3 * u(i, "a")) / n
             points.append((1024 * i // n, (r * math.cos(a), r * math.sin(a), 0.0)))
         return points
+    # ripple: n crests and n troughs of the radius, each knot moved from its
+    # even place by up to a quarter of its share of the loop.
     points = []
+    share = 1024 / (2 * n)
     for j in range(2 * n):
-        depth = 0.045 + 0.035 * u(j, "r")
+        depth = 0.15 + 0.07 * u(j, "r")
         factor = 1 + depth if j % 2 == 0 else 1 - depth
-        pip = 1024 * j // (2 * n)
+        pip = 1024 * j // (2 * n) + (round(0.25 * share * u(j, "t")) if j else 0)
         t = 2 * math.pi * pip / 1024
-        points.append((pip, (0.7 * factor * math.cos(t), 0.52 * factor * math.sin(t), 0.0)))
+        points.append((pip, (0.66 * factor * math.cos(t), 0.5 * factor * math.sin(t), 0.0)))
     return points
 
 
@@ -240,6 +247,15 @@ def test_noise_passes_through_its_hashed_controls(name):
             assert hexes(block[pip]) == hexes(tuple(round(v, 12) for v in point)), pip
         else:
             assert all(abs(s - round(v, 12)) <= 1.5e-12 for s, v in zip(block[pip], point)), pip
+
+
+@pytest.mark.parametrize("n", (5, 7, 9, 11))
+def test_noise_ripple_draws_its_count_of_ripples(n):
+    # The ellipse's radius swells n times round the loop, by a visible amount.
+    radius = [math.hypot(x / 0.66, y / 0.5) for x, y, _ in rows(f"noise_ripple_{n}")]
+    crests = [p for p in range(1024) if radius[p - 1] < radius[p] >= radius[(p + 1) % 1024]]
+    assert len(crests) == n
+    assert max(radius) - min(radius) > 0.25
 
 
 @pytest.mark.parametrize("name", family_names("noise_"))
@@ -306,6 +322,25 @@ def test_spline_runs_through_its_controls_at_its_knots(name):
 @pytest.mark.parametrize("name", family_names("spline_"))
 def test_spline_closes_without_a_kink(name):
     assert seam_bend_ratio(rows(name)) <= 1.5
+
+
+def turn_degrees(block):
+    """The change of direction at every pip, in degrees."""
+    n = len(block)
+    moves = [[block[(p + 1) % n][a] - block[p][a] for a in range(3)] for p in range(n)]
+    turns = []
+    for u, v in zip(moves, moves[1:] + moves[:1]):
+        cross = math.hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+        turns.append(math.degrees(math.atan2(cross, sum(a * b for a, b in zip(u, v)))))
+    return turns
+
+
+@pytest.mark.parametrize("name", family_names("spline_"))
+def test_spline_curves_instead_of_running_straight(name):
+    # Cubic tangents through the controls bend the path nearly everywhere; a
+    # figure that keeps its direction for long stretches reads as a polygon.
+    straight = sum(1 for t in turn_degrees(rows(name)) if t < 0.2)
+    assert straight < 0.4 * 512
 
 
 # ---- tour_ -----------------------------------------------------------------
