@@ -11,7 +11,7 @@ from typing import NoReturn
 
 import kinetrope
 
-from .packs import PackError, load_library
+from .packs import PackError, library_of, load_library, load_pack
 from .patterns import PatternSet, UnknownPattern
 
 
@@ -53,10 +53,17 @@ def _export(args: argparse.Namespace) -> None:
             print(path)
 
 
+def _count(number: int, one: str, many: str) -> str:
+    return f"{number} {one if number == 1 else many}"
+
+
 def _pack_check(args: argparse.Namespace) -> None:
-    library = load_library(args.file)
-    own = library.catalogue()[len(kinetrope.catalogue()):]
-    print(f"{args.file}: valid, {len(own)} own patterns: {', '.join(e['name'] for e in own) or 'none'}")
+    patterns = load_pack(args.file)
+    library = library_of(patterns)
+    own = len(library.catalogue()) - len(kinetrope.catalogue())
+    copies = len(patterns) - own
+    note = f", {_count(copies, 'exact copy', 'exact copies')} of a default pattern dropped" if copies else ""
+    print(f"{args.file}: valid, {_count(len(patterns), 'pattern', 'patterns')}{note}")
 
 
 def _animate(args: argparse.Namespace) -> None:
@@ -144,7 +151,8 @@ def main(argv: Sequence[str] | None = None) -> int:
         message = error.args[0] if isinstance(error, UnknownPattern) else str(error)
         if isinstance(error, OSError) and error.filename is not None:
             message = f"{error.filename}: {error.strerror}"
-        print(f"kinetrope {args.command}: error: {message}", file=sys.stderr)
+        command = " ".join(filter(None, [args.command, getattr(args, "pack_command", None)]))
+        print(f"kinetrope {command}: error: {message}", file=sys.stderr)
         return 1
     except KeyboardInterrupt:
         return 130
