@@ -103,4 +103,5 @@ def sample_many(name: str, pips: Any, library: kinetrope.PatternLibrary | None =
         phases = np.bitwise_and(wanted, period - 1)
     else:
         phases = np.mod(wanted, period)
-    return table.take(phases, axis=0)
+    offsets: np.ndarray = table.take(phases, axis=0)
+    return offsets

@@ -19,11 +19,11 @@ import textwrap
 import matplotlib
 
 matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 from matplotlib.axes import Axes  # noqa: E402
 from matplotlib.collections import LineCollection  # noqa: E402
 from matplotlib.cm import ScalarMappable  # noqa: E402
+from matplotlib.colors import Normalize  # noqa: E402
 from matplotlib.figure import Figure  # noqa: E402
 
 import kinetrope  # noqa: E402
@@ -67,7 +67,7 @@ def draw_along_x(ax: Axes, rows: np.ndarray, fontsize: float) -> None:
     period = rows.shape[0]
     pips = np.arange(period + 1)
     points = np.column_stack([_closed(rows)[:, 0], pips])
-    lines = LineCollection(list(_segments(points)), cmap=TIME_MAP, norm=plt.Normalize(0, period), linewidths=1.8)
+    lines = LineCollection(list(_segments(points)), cmap=TIME_MAP, norm=Normalize(0, period), linewidths=1.8)
     lines.set_array(np.arange(period))
     ax.add_collection(lines, autolim=False)
     ax.hlines(np.arange(0, period + 1, kinetrope.PIPS_PER_BEAT), -1.08, 1.08, colors=BEAT_LINE, lw=0.7, zorder=0)
@@ -77,7 +77,7 @@ def draw_along_x(ax: Axes, rows: np.ndarray, fontsize: float) -> None:
     ax.set_xlim(-1.08, 1.08)
     ax.set_ylim(period, 0)
     ax.set_xlabel("x", fontsize=fontsize, color=INK, labelpad=1)
-    ax.set_ylabel("pip ↓", fontsize=fontsize, color=INK, labelpad=1)
+    ax.set_ylabel("← pip", fontsize=fontsize, color=INK, labelpad=1)
 
 
 def draw_path(ax: Axes, rows: np.ndarray, dimensions: int, fontsize: float = 10) -> None:
@@ -96,13 +96,13 @@ def draw_path(ax: Axes, rows: np.ndarray, dimensions: int, fontsize: float = 10)
         depth = (closed[:-1, 2] + closed[1:, 2]) / 2
         order = np.argsort(depth, kind="stable")
         lines = LineCollection(
-            list(segments[order]), cmap=DEPTH_MAP, norm=plt.Normalize(-1, 1),
+            list(segments[order]), cmap=DEPTH_MAP, norm=Normalize(-1, 1),
             linewidths=1.0 + 1.6 * (depth[order] + 1),
         )
         lines.set_array(depth[order])
     else:
         lines = LineCollection(
-            list(segments), cmap=TIME_MAP, norm=plt.Normalize(0, len(rows)), linewidths=1.8
+            list(segments), cmap=TIME_MAP, norm=Normalize(0, len(rows)), linewidths=1.8
         )
         lines.set_array(np.arange(len(rows)))
     lines.set_capstyle("round")
@@ -115,7 +115,7 @@ def draw_path(ax: Axes, rows: np.ndarray, dimensions: int, fontsize: float = 10)
 
 def depth_bar(fig: Figure, bar_ax: Axes, fontsize: float) -> None:
     """The depth scale of a 3-D picture, labelled near at the top and far at the bottom."""
-    bar = fig.colorbar(ScalarMappable(plt.Normalize(-1, 1), DEPTH_MAP), cax=bar_ax, ticks=[])
+    bar = fig.colorbar(ScalarMappable(Normalize(-1, 1), DEPTH_MAP), cax=bar_ax, ticks=[])
     bar.outline.set_visible(False)
     bar_ax.set_title("near", fontsize=fontsize, color=INK, pad=2)
     bar_ax.set_xlabel("far", fontsize=fontsize, color=INK, labelpad=2)

@@ -17,7 +17,7 @@ from collections.abc import Iterable
 
 import jinja2
 import numpy as np
-from tqdm import tqdm
+from tqdm import tqdm  # type: ignore[import-untyped]
 
 import kinetrope
 
@@ -42,7 +42,12 @@ class Card:
     thumbnail: str
     large: str
 
+    @property
+    def name(self) -> str:
+        return self.entry.name
+
     def __getattr__(self, name: str) -> object:
+        # The templates read the entry's fields straight from the card.
         return getattr(self.entry, name)
 
 
