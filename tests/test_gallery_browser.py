@@ -1,5 +1,6 @@
 """The gallery as a user sees it: built from every pattern, opened in headless Chromium."""
 
+import os
 import pathlib
 import shutil
 
@@ -9,6 +10,10 @@ import kinetrope
 from kinetrope_tools.gallery import build
 
 ARTIFACTS = pathlib.Path(__file__).parents[1] / "build" / "test-artifacts"
+# Pictures of earlier runs. They are named by a hash of what they show, so a
+# build that starts from them still draws every picture that changed; a fresh
+# clone draws them all.
+PICTURES = pathlib.Path(__file__).parents[1] / "build" / "test-gallery-pictures"
 
 
 def chromium():
@@ -20,7 +25,13 @@ def chromium():
 
 @pytest.fixture(scope="module")
 def gallery(tmp_path_factory):
-    return build(tmp_path_factory.mktemp("gallery"), progress=False)
+    output = tmp_path_factory.mktemp("gallery")
+    if PICTURES.is_dir():
+        shutil.copytree(PICTURES, output / "img", copy_function=os.link)
+    index = build(output, progress=False)
+    shutil.rmtree(PICTURES, ignore_errors=True)
+    shutil.copytree(output / "img", PICTURES, copy_function=os.link)
+    return index
 
 
 @pytest.fixture(scope="module")
