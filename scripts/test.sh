@@ -4,12 +4,20 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-# GoogleTest for the C++ tests comes from Debian's packages.
-if [ ! -f /usr/include/gtest/gtest.h ]; then
+# GoogleTest for the C++ tests and Chromium for the gallery's browser test
+# come from Debian's packages. Without Chromium the browser test skips.
+missing=()
+[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+command -v chromium >/dev/null 2>&1 || missing+=(chromium)
+if [ ${#missing[@]} -gt 0 ]; then
     sudo_cmd=""
     [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
     $sudo_cmd apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq libgtest-dev >/dev/null
+    if ! command -v chromium >/dev/null 2>&1; then
+        DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq chromium >/dev/null ||
+            echo "chromium could not be installed: the gallery's browser test will skip" >&2
+    fi
 fi
 cpp_build="$project_root/build/cpp-tests"
 "$venv/bin/cmake" -S "$project_root" -B "$cpp_build" -G Ninja \

@@ -1,0 +1,11 @@
+"""Companions of the kinetrope module: patterns as numpy arrays, packs on disk, clock time in pips.
+
+The ``kinetrope`` command (gallery, preview, export, pack check, animate)
+lives in ``kinetrope_tools.cli``.
+"""
+
+from .arrays import rows, sample_many
+from .clock import pips_at, seconds_at
+from .packs import PackError, load_library, load_pack, save_pack
+
+__all__ = ["PackError", "load_library", "load_pack", "pips_at", "rows", "sample_many", "save_pack", "seconds_at"]

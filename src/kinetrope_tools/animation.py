@@ -1,0 +1,83 @@
+"""A GIF of the point moving in time: a short trail behind it, its size showing depth."""
+
+from __future__ import annotations
+
+import math
+import pathlib
+
+import numpy as np
+from PIL import Image, ImageDraw, ImageFont
+
+import kinetrope
+
+from .arrays import sample_many
+from .clock import pips_at
+from .patterns import Entry
+
+SIDE = 320
+MARGIN = 30
+TRAIL_FRAMES = 10
+GIF_FPS = (100, 50, 25, 20, 10, 5, 4, 2, 1)
+
+
+def _to_canvas(offsets: np.ndarray) -> np.ndarray:
+    radius = SIDE / 2 - MARGIN
+    return np.column_stack([SIDE / 2 + offsets[:, 0] * radius, SIDE / 2 - offsets[:, 1] * radius])
+
+
+def frame_pips(bpm: float, beats: float, fps: int) -> list[int]:
+    """The pip in effect at every frame, one frame every 1/fps seconds over ``beats`` beats."""
+    count = max(1, round(beats * 60.0 / bpm * fps))
+    return [pips_at(frame / fps, bpm) for frame in range(count)]
+
+
+def animate(
+    entry: Entry,
+    rows: np.ndarray,
+    path: pathlib.Path,
+    bpm: float,
+    beats: float | None = None,
+    fps: int = 50,
+    library: kinetrope.PatternLibrary | None = None,
+) -> int:
+    """Writes the GIF; returns its number of frames.
+
+    GIF frames last whole hundredths of a second, so ``fps`` must divide 100
+    for the animation to keep the tempo.
+    """
+    if fps not in GIF_FPS:
+        raise ValueError(f"--fps must divide 100 (GIF frames last whole hundredths of a second): {GIF_FPS}")
+    if not (math.isfinite(bpm) and bpm > 0):
+        raise ValueError("--bpm must be a positive number")
+    if beats is None:
+        beats = entry.period_pips / kinetrope.PIPS_PER_BEAT
+    if not (math.isfinite(beats) and beats > 0):
+        raise ValueError("--beats must be a positive number")
+    pips = frame_pips(bpm, beats, fps)
+    offsets = sample_many(entry.name, pips, library)
+    points, depth = _to_canvas(offsets), offsets[:, 2]
+    loop = [tuple(p) for p in _to_canvas(np.vstack([rows, rows[:1]]))]
+    font = ImageFont.load_default(size=13)
+
+    frames = []
+    for index, pip in enumerate(pips):
+        image = Image.new("RGB", (SIDE, SIDE), "white")
+        draw = ImageDraw.Draw(image)
+        draw.line([(MARGIN, SIDE / 2), (SIDE - MARGIN, SIDE / 2)], fill=(232, 232, 232))
+        draw.line([(SIDE / 2, MARGIN), (SIDE / 2, SIDE - MARGIN)], fill=(232, 232, 232))
+        draw.line(loop, fill=(215, 215, 215), width=1)
+        start = max(0, index - TRAIL_FRAMES)
+        for age, step in enumerate(range(start, index)):
+            fade = 1.0 - (age + 1) / (index - start + 1)
+            shade = int(60 + 170 * fade)
+            draw.line([tuple(points[step]), tuple(points[step + 1])], fill=(shade, shade, 255), width=3)
+        x, y = points[index]
+        size = 7 + 5 * float(depth[index])  # near (+1) is large, far (-1) small
+        draw.ellipse([x - size, y - size, x + size, y + size], fill=(200, 40, 40), outline=(90, 0, 0))
+        draw.text((8, 6), entry.name, fill=(40, 40, 40), font=font)
+        beat = pip / kinetrope.PIPS_PER_BEAT
+        draw.text((8, SIDE - 20), f"beat {beat:.2f} · {bpm:g} bpm", fill=(90, 90, 90), font=font)
+        frames.append(image)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    frames[0].save(path, save_all=True, append_images=frames[1:], duration=1000 // fps, loop=0)
+    return len(frames)

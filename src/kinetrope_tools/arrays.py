@@ -1,0 +1,111 @@
+"""One period of a pattern as a numpy array, and offsets at many pips at once.
+
+Both read the module's own samples: ``rows`` samples every pip of one period
+once and keeps the result, and ``sample_many`` looks the wrapped pips up in
+those rows, so every value is bit for bit what ``sample`` returns.
+"""
+
+from __future__ import annotations
+
+import weakref
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+
+import kinetrope
+
+PIP_MIN = -(2**31)
+PIP_MAX = 2**31 - 1
+
+_default_rows: dict[str, np.ndarray] = {}
+_default_periods: dict[str, int] = {}
+# A library never changes after construction, so its rows can be kept for as
+# long as the library lives.
+_library_rows: weakref.WeakKeyDictionary[kinetrope.PatternLibrary, dict[str, np.ndarray]] = (
+    weakref.WeakKeyDictionary()
+)
+_library_periods: weakref.WeakKeyDictionary[kinetrope.PatternLibrary, dict[str, int]] = (
+    weakref.WeakKeyDictionary()
+)
+
+
+def _periods(library: kinetrope.PatternLibrary | None) -> dict[str, int]:
+    if library is None:
+        if not _default_periods:
+            _default_periods.update((e["name"], e["period_pips"]) for e in kinetrope.catalogue())
+        return _default_periods
+    periods = _library_periods.get(library)
+    if periods is None:
+        periods = {}
+        for entry in library.catalogue():
+            periods.setdefault(entry["name"], entry["period_pips"])
+        _library_periods[library] = periods
+    return periods
+
+
+def _sample(name: str, pip: int, library: kinetrope.PatternLibrary | None) -> kinetrope.Offset3:
+    return kinetrope.sample(name, pip) if library is None else library.sample(name, pip)
+
+
+def rows(name: str, library: kinetrope.PatternLibrary | None = None) -> np.ndarray:
+    """One period of ``name``: a read-only float64 array (period_pips, 3).
+
+    Row i is the offset at pip i. With a library, its own patterns and the
+    defaults are found as ``library.sample`` finds them. An unknown name
+    raises the module's ValueError.
+    """
+    cache = _default_rows if library is None else _library_rows.setdefault(library, {})
+    found = cache.get(name)
+    if found is not None:
+        return found
+    period = _periods(library).get(name)
+    if period is None:
+        _sample(name, 0, library)  # raises the module's own error for the name
+        raise ValueError(f"Unknown dance rudiment: {name}")  # pragma: no cover
+    table = np.array([_sample(name, pip, library).as_tuple() for pip in range(period)], dtype=np.float64)
+    table.flags.writeable = False
+    cache[name] = table
+    return table
+
+
+def as_pips(pips: Any) -> npt.NDArray[np.int64]:
+    """``pips`` as an int64 array, refused (TypeError) where the module refuses a pip.
+
+    Integers and booleans are accepted; floats, objects and values outside the
+    signed 32-bit range are refused, as every ``sample`` call refuses them.
+    """
+    array = np.asarray(pips)
+    if array.size == 0:
+        return np.zeros(array.shape, dtype=np.int64)
+    if array.dtype.kind not in "iub":
+        raise TypeError(f"pips must be integers, not {array.dtype}")
+    if array.dtype.kind == "u" and array.dtype.itemsize == 8 and int(array.max()) > PIP_MAX:
+        raise TypeError(f"pips must lie in {PIP_MIN}..{PIP_MAX} (32-bit)")
+    array = array.astype(np.int64, copy=False)
+    if int(array.min()) < PIP_MIN or int(array.max()) > PIP_MAX:
+        raise TypeError(f"pips must lie in {PIP_MIN}..{PIP_MAX} (32-bit)")
+    return array
+
+
+def sample_many(name: str, pips: Any, library: kinetrope.PatternLibrary | None = None) -> np.ndarray:
+    """The offsets of ``name`` at every pip of ``pips``: a new float64 array pips.shape + (3,).
+
+    Each pip is wrapped into the period (floor modulo, as the module wraps), so
+    the result equals ``sample(name, pip).as_tuple()`` bit for bit.
+    """
+    table = rows(name, library)
+    wanted = as_pips(pips)
+    period = table.shape[0]
+    if period & (period - 1) == 0:
+        # A power-of-two period wraps by masking: the same floor modulo in
+        # two's complement, and cheaper than a division.
+        phases = np.bitwise_and(wanted, period - 1)
+    else:
+        # pip - floor(pip / period) * period: numpy divides by a scalar with a
+        # multiplication, several times faster than its remainder.
+        phases = np.floor_divide(wanted, period)
+        phases *= period
+        np.subtract(wanted, phases, out=phases)
+    offsets: np.ndarray = table.take(phases, axis=0)
+    return offsets

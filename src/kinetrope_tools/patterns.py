@@ -1,0 +1,101 @@
+"""The patterns a command works on: the defaults, or a library's, chosen by name or glob."""
+
+from __future__ import annotations
+
+import dataclasses
+import difflib
+import fnmatch
+from collections.abc import Iterable
+
+import numpy as np
+
+import kinetrope
+
+from . import arrays
+
+_DANCE_SHAPES = {"bounce", "sway", "circle", "figure_eight", "step_touch", "box_step", "helix"}
+_STROKE_RUDIMENTS = {
+    "single_stroke_roll", "double_stroke_roll", "multiple_bounce_roll",
+    "single_paradiddle", "flam", "drag", "five_stroke_roll",
+}
+PACK_FAMILY = "pack"
+
+
+class UnknownPattern(LookupError):
+    """A name or glob that matches no pattern; the message suggests the nearest names."""
+
+
+def family_of(name: str) -> str:
+    """The family a default pattern belongs to, read from its name."""
+    if name in _DANCE_SHAPES:
+        return "shape"
+    if name in _STROKE_RUDIMENTS:
+        return "rudiment"
+    if name == "ochre_background":
+        return "drift"
+    # Tabulated patterns are named <family>_<member>.
+    return name.split("_", 1)[0]
+
+
+def period_label(period_pips: int) -> str:
+    """A period in beats, as a person says it: "1 beat", "4 beats", "1.5 beats"."""
+    beats = period_pips / kinetrope.PIPS_PER_BEAT
+    return "1 beat" if beats == 1 else f"{beats:g} beats"
+
+
+@dataclasses.dataclass(frozen=True)
+class Entry:
+    name: str
+    description: str
+    period_pips: int
+    dimensions: int
+    family: str
+
+    @property
+    def period(self) -> str:
+        return period_label(self.period_pips)
+
+
+class PatternSet:
+    """The default patterns, followed by a library's own patterns when there is one."""
+
+    def __init__(self, library: kinetrope.PatternLibrary | None = None) -> None:
+        self.library = library
+        defaults = kinetrope.catalogue()
+        listed = defaults if library is None else library.catalogue()
+        self.entries = [
+            Entry(
+                e["name"], e["description"], e["period_pips"], e["dimensions"],
+                family_of(e["name"]) if i < len(defaults) else PACK_FAMILY,
+            )
+            for i, e in enumerate(listed)
+        ]
+        self._by_name = {e.name: e for e in self.entries}
+
+    def __getitem__(self, name: str) -> Entry:
+        entry = self._by_name.get(name)
+        if entry is None:
+            raise UnknownPattern(self._unknown(name))
+        return entry
+
+    def rows(self, name: str) -> np.ndarray:
+        return arrays.rows(name, self.library)
+
+    def choose(self, names_or_globs: Iterable[str]) -> list[Entry]:
+        """Every pattern matched by a name or glob, in catalogue order per argument, each once."""
+        chosen: dict[str, Entry] = {}
+        for wanted in names_or_globs:
+            if any(c in wanted for c in "*?["):
+                matches = [e for e in self.entries if fnmatch.fnmatchcase(e.name, wanted)]
+                if not matches:
+                    raise UnknownPattern(f"no pattern matches {wanted!r}")
+            else:
+                matches = [self[wanted]]
+            for entry in matches:
+                chosen.setdefault(entry.name, entry)
+        return list(chosen.values())
+
+    def _unknown(self, name: str) -> str:
+        close = difflib.get_close_matches(name, self._by_name, n=3, cutoff=0.6)
+        hint = f"; did you mean {', '.join(close)}?" if close else ""
+        return f"unknown pattern {name!r}{hint}"

@@ -1,0 +1,129 @@
+"""The gallery as a user sees it: built from every pattern, opened in headless Chromium."""
+
+import os
+import pathlib
+import shutil
+
+import pytest
+
+import kinetrope
+from kinetrope_tools.gallery import build
+
+ARTIFACTS = pathlib.Path(__file__).parents[1] / "build" / "test-artifacts"
+# Pictures of earlier runs. They are named by a hash of what they show, so a
+# build that starts from them still draws every picture that changed; a fresh
+# clone draws them all.
+PICTURES = pathlib.Path(__file__).parents[1] / "build" / "test-gallery-pictures"
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser"):
+        if path := shutil.which(name):
+            return path
+    pytest.skip("no Chromium on this machine: scripts/test.sh installs Debian's chromium package")
+
+
+@pytest.fixture(scope="module")
+def gallery(tmp_path_factory):
+    output = tmp_path_factory.mktemp("gallery")
+    if PICTURES.is_dir():
+        shutil.copytree(PICTURES, output / "img", copy_function=os.link)
+    index = build(output, progress=False)
+    shutil.rmtree(PICTURES, ignore_errors=True)
+    shutil.copytree(output / "img", PICTURES, copy_function=os.link)
+    return index
+
+
+@pytest.fixture(scope="module")
+def browser():
+    executable = chromium()
+    playwright = pytest.importorskip("playwright.sync_api")
+    with playwright.sync_playwright() as driver:
+        # The browser is Debian's, never one that playwright downloads.
+        launched = driver.chromium.launch(executable_path=executable, args=["--no-sandbox"])
+        yield launched
+        launched.close()
+
+
+@pytest.fixture
+def page(browser, gallery):
+    opened = browser.new_page(viewport={"width": 1280, "height": 900})
+    opened.goto(gallery.as_uri())
+    opened.wait_for_function("Array.from(document.images).every(image => image.complete)", timeout=120_000)
+    yield opened
+    opened.close()
+
+
+def shown(page):
+    return page.eval_on_selector_all(".card:not([hidden])", "cards => cards.map(card => card.dataset.name)")
+
+
+def matching(words, family=None, dimensions=None):
+    """The names the page should show, by the rule it states: every word in the name or description."""
+    return [
+        e["name"]
+        for e in kinetrope.catalogue()
+        if all(w in (e["name"] + " " + e["description"]).lower() for w in words)
+        and (family is None or e["name"].startswith(family))
+        and (dimensions is None or e["dimensions"] == dimensions)
+    ]
+
+
+def test_every_card_shows_its_picture(page):
+    names = [e["name"] for e in kinetrope.catalogue()]
+    assert shown(page) == names
+    widths = page.eval_on_selector_all(".card img", "images => images.map(image => image.naturalWidth)")
+    assert len(widths) == len(names)
+    assert min(widths) > 0
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    page.screenshot(path=ARTIFACTS / "gallery.png")
+
+
+def test_a_card_reads_its_period_in_beats(page):
+    helix = page.locator('.card[data-name="helix"] .meta').inner_text()
+    bounce = page.locator('.card[data-name="bounce"] .meta').inner_text()
+    assert helix == "shape · 4 beats · 3-D"
+    assert bounce == "shape · 1 beat · 1-D"
+
+
+def test_typing_in_the_search_narrows_the_cards(page):
+    page.locator("#search").press_sequentially("paradiddle")
+    expected = matching(["paradiddle"])
+    assert shown(page) == expected
+    assert {"single_paradiddle", "rudiment_paradiddle_diddle"} <= set(expected)
+    assert page.locator("#count").inner_text() == f"{len(expected)} of {len(kinetrope.catalogue())} patterns"
+
+    page.locator("#search").fill("euclid_3 alternating")
+    assert shown(page) == matching(["euclid_3", "alternating"])
+
+    page.locator("#search").fill("no pattern is called this")
+    assert shown(page) == []
+    assert page.locator("#none").is_visible()
+    page.screenshot(path=ARTIFACTS / "gallery-empty-search.png")
+
+
+def test_filters_by_family_and_dimensions(page):
+    page.select_option("#family", "euclid")
+    euclid = matching([], family="euclid_")
+    assert shown(page) == euclid and len(euclid) == 16
+
+    page.select_option("#dimensions", "3")
+    assert shown(page) == matching([], family="euclid_", dimensions=3)
+
+    page.select_option("#family", "")
+    page.select_option("#dimensions", "1")
+    expected = matching([], dimensions=1)
+    assert shown(page) == expected and "lfo_breathe" in expected
+    page.locator("#search").fill("lfo")
+    assert shown(page) == matching(["lfo"], dimensions=1)
+    page.screenshot(path=ARTIFACTS / "gallery-filtered.png")
+
+
+def test_a_card_opens_its_large_view(page):
+    page.click('.card[data-name="helix"] h2 a')
+    page.wait_for_load_state("load")
+    assert page.locator("h1").inner_text() == "helix"
+    assert page.locator("img.large").evaluate("image => image.naturalWidth") > 0
+    page.click("a[rel=next]")
+    assert page.locator("h1").inner_text() == "ochre_background"
+    page.screenshot(path=ARTIFACTS / "pattern-page.png", full_page=True)
