@@ -29,8 +29,8 @@ def _patterns(args: argparse.Namespace) -> PatternSet:
 def _gallery(args: argparse.Namespace) -> None:
     from .gallery import build
 
-    index = build(pathlib.Path(args.output), _patterns(args).library, processes=args.jobs,
-                  progress=not args.quiet)
+    library = load_library(args.pack) if args.pack else None
+    index = build(pathlib.Path(args.output), library, processes=args.jobs, progress=not args.quiet)
     print(index.resolve())
 
 

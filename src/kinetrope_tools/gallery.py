@@ -122,7 +122,11 @@ def _draw_missing(
 
 def _write_if_changed(path: pathlib.Path, text: str) -> None:
     if not path.exists() or path.read_text(encoding="utf-8") != text:
-        path.write_text(text, encoding="utf-8")
+        # A new file put in place whole: never a half-written page, and never
+        # a write through a link that another gallery shares.
+        partial = path.with_name(path.name + ".part")
+        partial.write_text(text, encoding="utf-8")
+        partial.replace(path)
 
 
 def _counts(values: Iterable[object]) -> list[tuple[object, int]]:
