@@ -7,6 +7,7 @@ those rows, so every value is bit for bit what ``sample`` returns.
 
 from __future__ import annotations
 
+import operator
 import weakref
 from typing import Any
 
@@ -72,12 +73,23 @@ def rows(name: str, library: kinetrope.PatternLibrary | None = None) -> np.ndarr
 def as_pips(pips: Any) -> npt.NDArray[np.int64]:
     """``pips`` as an int64 array, refused (TypeError) where the module refuses a pip.
 
-    Integers and booleans are accepted; floats, objects and values outside the
+    Integer and boolean arrays, and Python integers and objects with
+    ``__index__``, are accepted; floats, other objects and values outside the
     signed 32-bit range are refused, as every ``sample`` call refuses them.
     """
     array = np.asarray(pips)
     if array.size == 0:
         return np.zeros(array.shape, dtype=np.int64)
+    if array.dtype.kind == "O":
+        # Python objects: integers of any size and objects with __index__,
+        # as the module takes them one by one; floats and the rest are refused.
+        try:
+            whole = [operator.index(pip) for pip in array.reshape(-1)]
+        except TypeError:
+            raise TypeError("pips must be integers") from None
+        if whole and not PIP_MIN <= min(whole) <= max(whole) <= PIP_MAX:
+            raise TypeError(f"pips must lie in {PIP_MIN}..{PIP_MAX} (32-bit)")
+        return np.array(whole, dtype=np.int64).reshape(array.shape)
     if array.dtype.kind not in "iub":
         raise TypeError(f"pips must be integers, not {array.dtype}")
     if array.dtype.kind == "u" and array.dtype.itemsize == 8 and int(array.max()) > PIP_MAX:
