@@ -156,6 +156,9 @@ def main(argv: Sequence[str] | None = None) -> int:
         return 1
     except KeyboardInterrupt:
         return 130
+    except Exception as error:  # a fault of this program: still one line, with its kind
+        print(f"kinetrope {args.command}: error: unexpected {type(error).__name__}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 
