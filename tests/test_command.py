@@ -87,8 +87,9 @@ def test_pack_check(tmp_path, capsys, patterns, status, output):
 
 def test_export_formats_hold_one_period_and_the_metadata(tmp_path, capsys):
     assert main(["export", "helix", "lfo_b*", "--format", "csv", "-o", str(tmp_path / "csv")]) == 0
-    assert main(["export", "helix", "--format", "npy", "-o", str(tmp_path / "npy")]) == 0
-    assert main(["export", "helix", "--format", "json", "-o", str(tmp_path / "json")]) == 0
+    # npy and json side by side in one directory: neither overwrites the other.
+    assert main(["export", "helix", "--format", "npy", "-o", str(tmp_path / "both")]) == 0
+    assert main(["export", "helix", "--format", "json", "-o", str(tmp_path / "both")]) == 0
     expected = rows("helix")
     written = sorted(p.name for p in (tmp_path / "csv").iterdir())
     assert written == sorted(["helix.csv"] + [f"{e['name']}.csv" for e in kinetrope.catalogue() if e["name"].startswith("lfo_b")])
@@ -102,13 +103,13 @@ def test_export_formats_hold_one_period_and_the_metadata(tmp_path, capsys):
     assert table[0] == ["pip", "x", "y", "z"]
     assert [hexes(map(float, r[1:])) for r in table[1:]] == [hexes(r) for r in expected]
 
-    assert np.load(tmp_path / "npy" / "helix.npy").tobytes() == expected.tobytes()
-    meta = json.loads((tmp_path / "npy" / "helix.json").read_text())
+    assert np.load(tmp_path / "both" / "helix.npy").tobytes() == expected.tobytes()
+    meta = json.loads((tmp_path / "both" / "helix.meta.json").read_text())
     assert meta == {"name": "helix", "description": "Four-beat double-turn helix", "period_pips": 256,
                     "dimensions": 3, "pips_per_beat": 64}
 
     # The JSON export is a pack: it loads back as a user pattern equal to the default.
-    (loaded,) = load_pack(tmp_path / "json" / "helix.json")
+    (loaded,) = load_pack(tmp_path / "both" / "helix.json")
     assert (loaded.name, loaded.description, loaded.period_pips) == ("helix", "Four-beat double-turn helix", 256)
     assert [hexes(loaded.sample(p)) for p in range(256)] == [hexes(r) for r in expected]
     kinetrope.PatternLibrary([loaded])  # an exact copy of a default is accepted

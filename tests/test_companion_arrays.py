@@ -1,11 +1,13 @@
 """rows and sample_many: numpy views of the module's own samples, bit for bit."""
 
+import operator
+
 import numpy as np
 import pytest
 
 import kinetrope
 from kinetrope_tools import rows, sample_many
-from number_like import WithIntOnly
+from number_like import WithIndex, WithIntOnly
 
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
@@ -64,12 +66,13 @@ def test_sample_many_keeps_negative_zero():
         np.array([True, False]),
         [3, -3],
         np.array([[0, 1], [2, 3]], dtype=np.int64),
+        [WithIndex(5), 2**31 - 1, np.int64(-3)],
     ],
-    ids=["int8", "uint32", "bool", "list", "2-d"],
+    ids=["int8", "uint32", "bool", "list", "2-d", "index-objects"],
 )
 def test_sample_many_accepts_every_integer_kind(pips):
     got = sample_many("sway", pips)
-    flat = np.asarray(pips).reshape(-1)
+    flat = [operator.index(p) for p in np.asarray(pips, dtype=object).reshape(-1)]
     assert got.shape == np.asarray(pips).shape + (3,)
     assert_same_bits(got.reshape(-1, 3), looped("sway", flat))
 
@@ -90,9 +93,10 @@ def test_sample_many_of_no_pips():
         np.array([2.0]),
         ["3"],
         [WithIntOnly(3)],
+        [WithIndex(2**31)],
     ],
     ids=["above-32-bit", "below-32-bit", "int64-2**40", "uint64-2**63", "python-2**70", "float", "float-array",
-         "str", "int-only-object"],
+         "str", "int-only-object", "index-object-above-32-bit"],
 )
 def test_sample_many_refuses_what_sample_refuses(pips):
     with pytest.raises(TypeError):

@@ -7,6 +7,7 @@ import shutil
 import pytest
 
 import kinetrope
+from kinetrope_tools import gallery as gallery_module
 from kinetrope_tools.gallery import build
 
 ARTIFACTS = pathlib.Path(__file__).parents[1] / "build" / "test-artifacts"
@@ -23,12 +24,20 @@ def chromium():
     pytest.skip("no Chromium on this machine: scripts/test.sh installs Debian's chromium package")
 
 
+def user_pattern(lift):
+    return kinetrope.SampledPattern("my_lift", "A user pattern from a pack", [[0.0, lift, 0.0], [0.0, -lift, 0.0]])
+
+
+LIBRARY = kinetrope.PatternLibrary([user_pattern(0.5)])
+CATALOGUE = LIBRARY.catalogue()
+
+
 @pytest.fixture(scope="module")
 def gallery(tmp_path_factory):
     output = tmp_path_factory.mktemp("gallery")
     if PICTURES.is_dir():
         shutil.copytree(PICTURES, output / "img", copy_function=os.link)
-    index = build(output, progress=False)
+    index = build(output, LIBRARY, progress=False)
     shutil.rmtree(PICTURES, ignore_errors=True)
     shutil.copytree(output / "img", PICTURES, copy_function=os.link)
     return index
@@ -62,7 +71,7 @@ def matching(words, family=None, dimensions=None):
     """The names the page should show, by the rule it states: every word in the name or description."""
     return [
         e["name"]
-        for e in kinetrope.catalogue()
+        for e in CATALOGUE
         if all(w in (e["name"] + " " + e["description"]).lower() for w in words)
         and (family is None or e["name"].startswith(family))
         and (dimensions is None or e["dimensions"] == dimensions)
@@ -70,8 +79,8 @@ def matching(words, family=None, dimensions=None):
 
 
 def test_every_card_shows_its_picture(page):
-    names = [e["name"] for e in kinetrope.catalogue()]
-    assert shown(page) == names
+    names = [e["name"] for e in CATALOGUE]
+    assert shown(page) == names and names[-1] == "my_lift"
     widths = page.eval_on_selector_all(".card img", "images => images.map(image => image.naturalWidth)")
     assert len(widths) == len(names)
     assert min(widths) > 0
@@ -84,6 +93,7 @@ def test_a_card_reads_its_period_in_beats(page):
     bounce = page.locator('.card[data-name="bounce"] .meta').inner_text()
     assert helix == "shape · 4 beats · 3-D"
     assert bounce == "shape · 1 beat · 1-D"
+    assert page.locator('.card[data-name="my_lift"] .meta').inner_text() == "pack · 0.03125 beats · 2-D"
 
 
 def test_typing_in_the_search_narrows_the_cards(page):
@@ -91,7 +101,7 @@ def test_typing_in_the_search_narrows_the_cards(page):
     expected = matching(["paradiddle"])
     assert shown(page) == expected
     assert {"single_paradiddle", "rudiment_paradiddle_diddle"} <= set(expected)
-    assert page.locator("#count").inner_text() == f"{len(expected)} of {len(kinetrope.catalogue())} patterns"
+    assert page.locator("#count").inner_text() == f"{len(expected)} of {len(CATALOGUE)} patterns"
 
     page.locator("#search").fill("euclid_3 alternating")
     assert shown(page) == matching(["euclid_3", "alternating"])
@@ -127,3 +137,25 @@ def test_a_card_opens_its_large_view(page):
     page.click("a[rel=next]")
     assert page.locator("h1").inner_text() == "ochre_background"
     page.screenshot(path=ARTIFACTS / "pattern-page.png", full_page=True)
+
+
+def test_a_second_build_draws_only_what_changed(gallery, tmp_path, monkeypatch):
+    output = tmp_path / "again"
+    shutil.copytree(gallery.parent, output, copy_function=os.link)
+    drawn = []
+    monkeypatch.setattr(gallery_module, "_draw_missing", lambda tasks, *_: drawn.extend(tasks))
+
+    build(output, LIBRARY, progress=False)
+    assert drawn == []
+
+    changed = kinetrope.PatternLibrary([user_pattern(0.25)])
+    build(output, changed, progress=False)
+    assert sorted((kind, entry.name) for kind, entry, _, _ in drawn) == [("large", "my_lift"), ("thumbnail", "my_lift")]
+    # The old pictures of my_lift are removed, and the pages name the new ones.
+    before = {p.name for p in (gallery.parent / "img").iterdir()}
+    after = {p.name for p in (output / "img").iterdir()}
+    assert after < before and len(before - after) == 2
+    index = (output / "index.html").read_text()
+    page = (output / "patterns" / "my_lift.html").read_text()
+    thumbnail, large = sorted(drawn, key=lambda task: task[0] != "thumbnail")
+    assert f"img/{thumbnail[3].name}" in index and f"img/{large[3].name}" in page

@@ -29,8 +29,8 @@ def _patterns(args: argparse.Namespace) -> PatternSet:
 def _gallery(args: argparse.Namespace) -> None:
     from .gallery import build
 
-    index = build(pathlib.Path(args.output), _patterns(args).library, processes=args.jobs,
-                  progress=not args.quiet)
+    library = load_library(args.pack) if args.pack else None
+    index = build(pathlib.Path(args.output), library, processes=args.jobs, progress=not args.quiet)
     print(index.resolve())
 
 
@@ -156,6 +156,9 @@ def main(argv: Sequence[str] | None = None) -> int:
         return 1
     except KeyboardInterrupt:
         return 130
+    except Exception as error:  # a fault of this program: still one line, with its kind
+        print(f"kinetrope {args.command}: error: unexpected {type(error).__name__}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 

@@ -2,7 +2,7 @@
 
 The gallery's thumbnails and large views and the preview's contact sheets all
 come from these functions. The gallery keys each picture by a hash of this
-file, so a change here redraws every picture.
+file and of patterns.py, so a change here redraws every picture.
 
 Pictures by dimensions: a 1-D pattern moves along x only, so it is drawn
 along x with time running down the picture; a 2-D pattern as its x/y path
@@ -12,7 +12,6 @@ depth (z, near = +1), the far parts drawn first so the near ones stay on top.
 
 from __future__ import annotations
 
-import hashlib
 import pathlib
 import textwrap
 
@@ -41,10 +40,6 @@ BAR_LINE = "0.55"
 # Quick compression: the gallery writes thousands of pictures, and the
 # strongest setting makes them only slightly smaller at several times the cost.
 PNG_OPTIONS = {"compress_level": 2}
-
-VERSION = hashlib.sha256(
-    pathlib.Path(__file__).read_bytes() + matplotlib.__version__.encode()
-).hexdigest()[:16]
 
 
 def _closed(rows: np.ndarray) -> np.ndarray:

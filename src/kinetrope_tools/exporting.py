@@ -31,7 +31,8 @@ def export(entry: Entry, rows: np.ndarray, directory: pathlib.Path, format: str)
 
     csv: NAME.csv, ``# key: value`` lines of metadata, then pip,x,y,z.
     json: NAME.json, a pack of this one pattern (``load_pack`` reads it back).
-    npy: NAME.npy, the (period_pips, 3) float64 rows, and NAME.json with the metadata.
+    npy: NAME.npy, the (period_pips, 3) float64 rows, and NAME.meta.json with
+    the metadata (not NAME.json, which the json format writes).
     Numbers are written so that they read back to the same doubles.
     """
     directory.mkdir(parents=True, exist_ok=True)
@@ -50,7 +51,7 @@ def export(entry: Entry, rows: np.ndarray, directory: pathlib.Path, format: str)
         path.write_text(dumps_pack([pattern]), encoding="utf-8")
         return [path]
     if format == "npy":
-        array_path, meta_path = directory / f"{entry.name}.npy", directory / f"{entry.name}.json"
+        array_path, meta_path = directory / f"{entry.name}.npy", directory / f"{entry.name}.meta.json"
         np.save(array_path, np.ascontiguousarray(rows))
         meta_path.write_text(json.dumps(metadata(entry), ensure_ascii=False, indent=1) + "\n", encoding="utf-8")
         return [array_path, meta_path]

@@ -14,6 +14,7 @@ import multiprocessing
 import os
 import pathlib
 from collections.abc import Iterable
+from typing import TYPE_CHECKING
 
 import jinja2
 import numpy as np
@@ -23,17 +24,21 @@ import kinetrope
 
 from .patterns import Entry, PatternSet
 
+if TYPE_CHECKING:  # drawing imports matplotlib, which only the workers need
+    from .drawing import LargeView, Thumbnail
+
 TEMPLATES = pathlib.Path(__file__).with_name("templates")
 STATIC_FILES = ("gallery.css", "gallery.js")
 
 
 def _drawing_version() -> str:
-    # Hashing the file directly keeps matplotlib out of a build that draws nothing.
+    """A hash of everything a picture depends on besides the pattern itself."""
+    # Reading the files keeps matplotlib out of a build that draws nothing.
     import importlib.metadata
 
-    source = TEMPLATES.parent.joinpath("drawing.py").read_bytes()
+    code = b"".join(TEMPLATES.parent.joinpath(name).read_bytes() for name in ("drawing.py", "patterns.py"))
     matplotlib_version = importlib.metadata.version("matplotlib").encode()
-    return hashlib.sha256(source + matplotlib_version).hexdigest()[:16]
+    return hashlib.sha256(code + matplotlib_version).hexdigest()[:16]
 
 
 @dataclasses.dataclass(frozen=True)
@@ -71,7 +76,7 @@ def _cards(patterns: PatternSet, version: str) -> list[Card]:
 
 
 # Each worker process keeps one figure of each kind and draws every pattern on it.
-_worker_pictures: tuple[object, object] | None = None
+_worker_pictures: tuple[Thumbnail, LargeView] | None = None
 
 
 def _start_worker() -> None:
@@ -87,9 +92,9 @@ def _draw(task: tuple[str, Entry, np.ndarray, pathlib.Path]) -> str:
     thumbnail, large_view = _worker_pictures
     partial = path.with_suffix(".part")
     if kind == "thumbnail":
-        thumbnail.save(rows, entry.dimensions, partial)  # type: ignore[attr-defined]
+        thumbnail.save(rows, entry.dimensions, partial)
     else:
-        large_view.save(entry, rows, partial)  # type: ignore[attr-defined]
+        large_view.save(entry, rows, partial)
     # A picture appears under its final name only once complete, so an
     # interrupted build never leaves a broken picture that a later build trusts.
     partial.replace(path)
@@ -122,7 +127,11 @@ def _draw_missing(
 
 def _write_if_changed(path: pathlib.Path, text: str) -> None:
     if not path.exists() or path.read_text(encoding="utf-8") != text:
-        path.write_text(text, encoding="utf-8")
+        # A new file put in place whole: never a half-written page, and never
+        # a write through a link that another gallery shares.
+        partial = path.with_name(path.name + ".part")
+        partial.write_text(text, encoding="utf-8")
+        partial.replace(path)
 
 
 def _counts(values: Iterable[object]) -> list[tuple[object, int]]:
