@@ -23,14 +23,20 @@ Rows stand_in(const BeatInput& in, const std::vector<Hit>& drive, Figure f) {
     soft_limit(swell, 1.0);
     Track ticks(size, 0.0);
     add_bumps(ticks, in.roles.all, 6.0, [](const Hit& h, std::size_t) { return 0.15 * h.weight; });
+    const Texture rest = texture(in, 0.35);
+    const Track nudge = flicks(in.roles.backbeat, in.period, 0.25, 10.0);
     Track x(size), y(size), z(size);
     for (std::size_t p = 0; p < size; ++p) {
         const double t = phase_angle(static_cast<int>(p), in.period);
         const double radius = 0.45 + 0.35 * swell[p];
-        x[p] = radius * std::sin(f.x_turns * t + 0.4);
-        y[p] = radius * std::sin(f.y_turns * t + f.y_phase + 0.25);
-        z[p] = 0.5 * std::cos(f.z_turns * t + 0.7) + 0.2 * swell[p] + ticks[p];
+        x[p] = radius * std::sin(f.x_turns * t + 1.3) + rest.x[p] + rest.wheel_x[p] + nudge[p];
+        y[p] = radius * std::sin(f.y_turns * t + f.y_phase + 1.0) + rest.y[p] + rest.wheel_y[p];
+        z[p] = 0.5 * std::cos(f.z_turns * t + 0.7) + 0.2 * swell[p] + ticks[p] + rest.z[p] +
+               phrase_wave(static_cast<int>(p), in.period, 0.15);
     }
+    soft_limit(x, 0.9);
+    soft_limit(y, 0.9);
+    soft_limit(z, 0.9);
     return beat_rows(in.dimensions, x, y, z);
 }
 
