@@ -91,13 +91,35 @@ inline double phrase_wave(int pip, int period, double gain, double phase = 0.0) 
     return gain * std::sin(phase_angle(pip, period) + phase);
 }
 
-// A smooth, odd, increasing squash into (-limit, limit): nearly the identity
-// for small values, so a sparse score keeps its proportions and a dense one
-// saturates instead of leaving the range.
-inline double soft_limit(double value, double limit) { return limit * std::tanh(value / limit); }
+// A smooth, odd, increasing squash into (-limit, limit): the identity up to
+// half the limit, then a tanh knee, so that a sparse score keeps its
+// proportions and a dense one saturates instead of leaving the range.
+inline double soft_limit(double value, double limit) {
+    const double knee = 0.5 * limit;
+    const double size = std::fabs(value);
+    if (size <= knee) return value;
+    return std::copysign(knee + (limit - knee) * std::tanh((size - knee) / (limit - knee)), value);
+}
 
 inline void soft_limit(Track& track, double limit) {
     for (double& v : track) v = soft_limit(v, limit);
+}
+
+// A triangular average over `reach` pips either side, around the loop: it
+// rounds off corners without moving anything by more than a few pips.
+inline Track smoothed(const Track& track, int reach) {
+    const int period = static_cast<int>(track.size());
+    Track out(track.size(), 0.0);
+    double total = 0.0;
+    for (int d = -reach; d <= reach; ++d) total += reach + 1 - std::abs(d);
+    for (int p = 0; p < period; ++p) {
+        double sum = 0.0;
+        for (int d = -reach; d <= reach; ++d) {
+            sum += (reach + 1 - std::abs(d)) * track[static_cast<std::size_t>(((p + d) % period + period) % period)];
+        }
+        out[static_cast<std::size_t>(p)] = sum / total;
+    }
+    return out;
 }
 
 // Rows from the lanes a pattern may move: x, y and z, with the axes at or

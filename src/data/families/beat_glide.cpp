@@ -44,6 +44,10 @@ Rows beat_glide(const BeatInput& in) {
         z[p] = 0.35 * std::sin(2.0 * t + 0.6) - 0.3 * excursion[p] + rest.z[p] + rest.wheel_y[p];
         travelled += pace[p];
     }
+    // A glide has no corners: the texture is felt, not jerked.
+    x = smoothed(x, 6);
+    y = smoothed(y, 6);
+    z = smoothed(z, 6);
     soft_limit(x, 0.9);
     soft_limit(y, 0.9);
     soft_limit(z, 0.9);
