@@ -1,9 +1,9 @@
 // Stand-ins for eight beat variants (dive, pendulum, figure8, box,
 // corkscrew, spiral, slalom, ricochet) so that the family links and runs
-// while their own designs are written elsewhere: each is a slow closed figure
-// of its own proportions whose radius swells at the hits of one role, every hit
-// ticking in depth. This
-// file is deleted when those designs arrive.
+// while their own designs are being written: each is a slow closed figure of
+// its own proportions whose radius swells at the hits of one role, with the
+// score's texture on top. The change that brings those designs deletes this
+// file.
 #include <cmath>
 
 #include "beat_common.hpp"
