@@ -1,0 +1,27 @@
+// Bass-led dive: every bass note starts a broad plunge into depth that
+// recovers slowly, the point sinking a little with it; the drums answer as a
+// counterweight, each drum hit swinging it to the side opposite the last one
+// and every kick and backbeat lifting it.
+#include "beat_motion_support.hpp"
+
+namespace gen::beat {
+
+Rows beat_dive(const BeatInput& in) {
+    const int period = in.period;
+    const std::vector<double> plunge = swells(in.roles.bass, period, 14.0, 90.0);
+    const std::vector<double> sway = swells(in.roles.percussion, period, 6.0, 26.0, alternate);
+    const std::vector<double> lift =
+        swells(merge_hits(in.roles.kick, in.roles.backbeat), period, 6.0, 24.0);
+    std::vector<double> x(plunge.size());
+    std::vector<double> y(plunge.size());
+    std::vector<double> z(plunge.size());
+    for (std::size_t p = 0; p < plunge.size(); ++p) {
+        const double depth = soften(plunge[p], 1.0);
+        x[p] = soften(0.6 * sway[p], 0.75);
+        y[p] = 0.05 - 0.35 * depth + 0.45 * soften(lift[p], 1.0);
+        z[p] = 0.32 - 1.1 * depth + 0.15 * std::cos(phase_angle(static_cast<int>(p), period));
+    }
+    return rows_within(in.dimensions, x, y, z);
+}
+
+}  // namespace gen::beat

@@ -1,0 +1,29 @@
+// Woven figure eight: one eight a bar, its lobes at beats 1 and 3 and its
+// crossings at 2 and 4; the lobes swell after every kick and shrink back
+// between, each backbeat lifts the point where it crosses, and depth brings
+// one crossing near and the other far. The weave hurries where the score is busy.
+#include "beat_motion_support.hpp"
+
+namespace gen::beat {
+
+Rows beat_figure8(const BeatInput& in) {
+    const int period = in.period;
+    const double bars = period / 256.0;
+    const std::vector<double> phase = score_phase(in.roles.all, period, 0.06, 32.0);
+    const std::vector<double> swell = swells(in.roles.kick, period, 6.0, 48.0);
+    const std::vector<double> lift = swells(in.roles.backbeat, period, 6.0, 30.0);
+    const std::vector<double> weave = swells(in.roles.all, period, 4.0, 12.0, alternate_emphasised(in.roles.all));
+    std::vector<double> x(phase.size());
+    std::vector<double> y(phase.size());
+    std::vector<double> z(phase.size());
+    for (std::size_t p = 0; p < phase.size(); ++p) {
+        const double size = 0.45 + 0.4 * soften(swell[p], 1.0);
+        const double turn = kTwoPi * bars * phase[p] - kPi / 2.0;
+        x[p] = size * std::sin(turn);
+        y[p] = 0.45 * size * std::sin(2.0 * turn) + 0.45 * soften(lift[p], 1.0) - 0.15;
+        z[p] = 0.5 * std::cos(turn) + 0.4 * soften(weave[p], 1.0);
+    }
+    return rows_within(in.dimensions, x, y, z);
+}
+
+}  // namespace gen::beat

@@ -1,0 +1,116 @@
+// Pieces shared by the beat motions dive to ricochet: gestures that leave at a
+// hit and fade, a phase that runs faster where the score is dense, and a soft
+// limit that keeps summed gestures inside the table's range.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "beat.hpp"
+
+namespace gen::beat {
+
+// Value of a swell `d` pips after its hit: a raised cosine that climbs from 0
+// at the hit to 1 after `rise` pips and falls back to 0 over `fall` pips.
+inline double swell_at(double d, double rise, double fall) {
+    if (d <= 0.0 || d >= rise + fall) return 0.0;
+    const double w = d < rise ? (rise - d) / rise : (d - rise) / fall;
+    return 0.5 * (1.0 + std::cos(kPi * w));
+}
+
+// One swell per hit, scaled by the hit's weight times `side(i)` for the i-th
+// hit, summed around the loop: a swell that outlasts the loop's end goes on in
+// its start, so the loop is a steady state.
+template <typename Side>
+std::vector<double> swells(const std::vector<Hit>& hits, int period, double rise, double fall,
+                           Side side) {
+    std::vector<double> lane(static_cast<std::size_t>(period), 0.0);
+    const int span = static_cast<int>(std::ceil(rise + fall));
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        const double size = hits[i].weight * side(i);
+        for (int d = 1; d < span; ++d) {
+            lane[static_cast<std::size_t>((hits[i].pip + d) % period)] +=
+                size * swell_at(d, rise, fall);
+        }
+    }
+    return lane;
+}
+
+inline std::vector<double> swells(const std::vector<Hit>& hits, int period, double rise,
+                                  double fall) {
+    return swells(hits, period, rise, fall, [](std::size_t) { return 1.0; });
+}
+
+// Sizes each swell by its hit's weight once more, so that accents stand well
+// clear of the ghost notes that fill a dense lane.
+inline auto emphasised(const std::vector<Hit>& hits) {
+    return [&hits](std::size_t i) { return hits[i].weight; };
+}
+
+// Alternates +1, -1, +1, ... along the hits of a score.
+inline double alternate(std::size_t i) { return i % 2 == 0 ? 1.0 : -1.0; }
+
+// Alternating sides, each swell sized by its hit's weight once more.
+inline auto alternate_emphasised(const std::vector<Hit>& hits) {
+    return [&hits](std::size_t i) { return alternate(i) * hits[i].weight; };
+}
+
+// A phase in [0, 1) that starts at 0 on pip 0 and returns to 1 exactly at the
+// loop's end, advancing at `calm` per pip plus the weights of the hits spread
+// over `width` pips around each: faster where the score is dense and strong.
+inline std::vector<double> score_phase(const std::vector<Hit>& hits, int period, double calm,
+                                       double width) {
+    std::vector<double> rate(static_cast<std::size_t>(period), calm);
+    const int reach = static_cast<int>(std::ceil(width));
+    const double loop = static_cast<double>(period);
+    for (const Hit& h : hits) {
+        for (int d = -reach; d <= reach; ++d) {
+            const int p = ((h.pip + d) % period + period) % period;
+            rate[static_cast<std::size_t>(p)] +=
+                h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
+        }
+    }
+    std::vector<double> phase(static_cast<std::size_t>(period), 0.0);
+    double total = 0.0;
+    for (double r : rate) total += r;
+    double run = 0.0;
+    for (std::size_t p = 0; p < phase.size(); ++p) {
+        phase[p] = run / total;
+        run += rate[p];
+    }
+    return phase;
+}
+
+// A smooth, odd limit: close to v for small v, never reaching +-limit.
+inline double soften(double v, double limit) { return limit * std::tanh(v / limit); }
+
+// Merges two scores into one in pip order; where both hit one pip the
+// stronger hit stands.
+inline std::vector<Hit> merge_hits(const std::vector<Hit>& a, const std::vector<Hit>& b) {
+    std::vector<Hit> out;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() || j < b.size()) {
+        if (j == b.size() || (i < a.size() && a[i].pip < b[j].pip)) {
+            out.push_back(a[i++]);
+        } else if (i == a.size() || b[j].pip < a[i].pip) {
+            out.push_back(b[j++]);
+        } else {
+            out.push_back({a[i].pip, std::max(a[i].weight, b[j].weight)});
+            ++i;
+            ++j;
+        }
+    }
+    return out;
+}
+
+// Rows from three lanes, keeping the axes beyond `dimensions` at exactly 0.0.
+inline Rows rows_within(int dimensions, const std::vector<double>& x, const std::vector<double>& y,
+                        const std::vector<double>& z) {
+    return rows_from_lanes(static_cast<int>(x.size()), x, dimensions >= 2 ? y : std::vector<double>{},
+                           dimensions >= 3 ? z : std::vector<double>{});
+}
+
+}  // namespace gen::beat
