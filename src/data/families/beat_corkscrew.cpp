@@ -1,6 +1,7 @@
 // Closed corkscrew: two steady turns round the loop while depth rides one slow
-// wave forward and back, so the path is a coil that closes on itself; every
-// percussion hit swells the radius by its weight.
+// wave forward and back and heaves with the low notes, so the path is a coil
+// that closes on itself; every percussion hit swells the radius by its weight,
+// and full hits twist depth to alternate sides.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -8,22 +9,23 @@ namespace gen::beat {
 Rows beat_corkscrew(const BeatInput& in) {
     const int period = in.period;
     // Kick, backbeat and hats each add their own swell, so a hit that doubles
-    // another on the same pip still widens the coil.
-    std::vector<double> swell = swells(in.roles.kick, period, 4.0, 16.0);
-    for (const auto* role : {&in.roles.backbeat, &in.roles.percussion}) {
-        const std::vector<double> more = swells(*role, period, 4.0, 16.0);
+    // another on one pip widens the coil further.
+    std::vector<double> swell = swells(in.roles.kick, period, 8.0, 24.0);
+    for (const auto* role : {&in.roles.backbeat, &in.roles.hats}) {
+        const std::vector<double> more = swells(*role, period, 8.0, 24.0);
         for (std::size_t p = 0; p < swell.size(); ++p) swell[p] += more[p];
     }
+    const std::vector<double> twist = swells(in.roles.all, period, 5.0, 14.0, cycling_sides(in.roles.all));
     const std::vector<double> heave = swells(in.roles.bass, period, 8.0, 40.0);
     std::vector<double> x(swell.size());
     std::vector<double> y(swell.size());
     std::vector<double> z(swell.size());
     for (std::size_t p = 0; p < swell.size(); ++p) {
         const double t = phase_angle(static_cast<int>(p), period);
-        const double radius = 0.25 + 0.32 * soften(swell[p], 2.0);
+        const double radius = 0.3 + soften(0.3 * swell[p], 0.5);
         x[p] = radius * std::cos(2.0 * t);
         y[p] = radius * std::sin(2.0 * t);
-        z[p] = 0.45 * std::sin(t) + 0.35 * soften(heave[p], 1.0);
+        z[p] = 0.34 * std::sin(t) + 0.2 * soften(heave[p], 1.0) + 0.36 * soften(twist[p], 1.0);
     }
     return rows_within(in.dimensions, x, y, z);
 }

@@ -19,7 +19,7 @@ Rows beat_dive(const BeatInput& in) {
         const double depth = soften(plunge[p], 1.0);
         x[p] = soften(0.6 * sway[p], 0.75);
         y[p] = 0.05 - 0.35 * depth + 0.45 * soften(lift[p], 1.0);
-        z[p] = 0.32 - 1.1 * depth + 0.15 * std::cos(phase_angle(static_cast<int>(p), period));
+        z[p] = 0.3 - 1.0 * depth + 0.15 * std::cos(phase_angle(static_cast<int>(p), period));
     }
     return rows_within(in.dimensions, x, y, z);
 }

@@ -10,9 +10,10 @@ Rows beat_figure8(const BeatInput& in) {
     const int period = in.period;
     const double bars = period / 256.0;
     const std::vector<double> phase = score_phase(in.roles.all, period, 0.06, 32.0);
-    const std::vector<double> swell = swells(in.roles.kick, period, 6.0, 48.0);
-    const std::vector<double> lift = swells(in.roles.backbeat, period, 6.0, 30.0);
-    const std::vector<double> weave = swells(in.roles.all, period, 4.0, 12.0, alternate_emphasised(in.roles.all));
+    const std::vector<double> swell = swells(in.roles.kick, period, 12.0, 52.0);
+    const std::vector<double> lift = swells(in.roles.backbeat, period, 8.0, 32.0);
+    const std::vector<double> weave =
+alternating_detail(in.groove, period, 6.0, 14.0);
     std::vector<double> x(phase.size());
     std::vector<double> y(phase.size());
     std::vector<double> z(phase.size());
@@ -21,7 +22,7 @@ Rows beat_figure8(const BeatInput& in) {
         const double turn = kTwoPi * bars * phase[p] - kPi / 2.0;
         x[p] = size * std::sin(turn);
         y[p] = 0.45 * size * std::sin(2.0 * turn) + 0.45 * soften(lift[p], 1.0) - 0.15;
-        z[p] = 0.5 * std::cos(turn) + 0.4 * soften(weave[p], 1.0);
+        z[p] = 0.33 * std::cos(turn) + 0.15 * std::sin(phase_angle(static_cast<int>(p), period)) + 0.42 * soften(weave[p], 1.0);
     }
     return rows_within(in.dimensions, x, y, z);
 }

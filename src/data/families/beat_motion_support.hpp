@@ -57,6 +57,67 @@ inline auto alternate_emphasised(const std::vector<Hit>& hits) {
     return [&hits](std::size_t i) { return alternate(i) * hits[i].weight; };
 }
 
+// Sides for a lane of detail: every full hit (normal or accent) swings to the
+// side opposite the last full hit, and a ghost note echoes that last side.
+inline auto full_hits_alternate(const std::vector<Hit>& hits) {
+    std::vector<double> sides(hits.size());
+    double side = -1.0;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (hits[i].weight > kGhost) side = -side;
+        sides[i] = side;
+    }
+    return [sides](std::size_t i) { return sides[i]; };
+}
+
+// Swells of every lane of the score added together, the sides of each lane's
+// swells given by `sides_of(lane hits)`: unlike a merged role, two lanes that
+// sound on one pip (a bass doubling a hat) both count.
+template <typename SidesOf>
+std::vector<double> layered_swells(const Groove& groove, int period, double rise, double fall,
+                                   SidesOf sides_of) {
+    std::vector<double> sum(static_cast<std::size_t>(period), 0.0);
+    for (const Lane& lane : groove.lanes) {
+        const std::vector<double> one = swells(lane.hits, period, rise, fall, sides_of(lane.hits));
+        for (std::size_t p = 0; p < sum.size(); ++p) sum[p] += one[p];
+    }
+    return sum;
+}
+
+inline std::vector<double> layered_swells(const Groove& groove, int period, double rise,
+                                          double fall) {
+    return layered_swells(groove, period, rise, fall, [](const std::vector<Hit>&) {
+        return [](std::size_t) { return 1.0; };
+    });
+}
+
+// How far a hit moves a cyclic series on: a ghost note one step, a normal hit
+// two, an accent three.
+inline std::size_t leap(double weight) {
+    if (weight >= kAccent) return 3;
+    return weight >= kNormal ? 2 : 1;
+}
+
+// Sides that walk round a cycle of seven, cos(2 pi k / 7), each hit moving k on
+// by its leap: one hit more or less anywhere turns every later side.
+inline auto cycling_sides(const std::vector<Hit>& hits) {
+    std::vector<double> sides(hits.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        k = (k + leap(hits[i].weight)) % 7;
+        sides[i] = std::cos(kTwoPi * static_cast<double>(k) / 7.0);
+    }
+    return [sides](std::size_t i) { return sides[i]; };
+}
+
+// Detail from every lane: within each lane, full hits swell to alternate sides
+// and ghost notes echo the last side (see full_hits_alternate).
+inline std::vector<double> alternating_detail(const Groove& groove, int period, double rise,
+                                              double fall) {
+    return layered_swells(groove, period, rise, fall, [](const std::vector<Hit>& lane) {
+        return full_hits_alternate(lane);
+    });
+}
+
 // A phase in [0, 1) that starts at 0 on pip 0 and returns to 1 exactly at the
 // loop's end, advancing at `calm` per pip plus the weights of the hits spread
 // over `width` pips around each: faster where the score is dense and strong.

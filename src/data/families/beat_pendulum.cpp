@@ -10,16 +10,16 @@ Rows beat_pendulum(const BeatInput& in) {
     const int period = in.period;
     const double swings = 2.0 * period / 256.0;
     const std::vector<double> phase = score_phase(in.roles.all, period, 0.02, 12.0);
-    const std::vector<double> nudge = swells(in.roles.all, period, 4.0, 12.0, alternate_emphasised(in.roles.all));
-    const std::vector<double> energy = swells(in.roles.all, period, 16.0, 96.0);
+    const std::vector<double> nudge = alternating_detail(in.groove, period, 6.0, 14.0);
+    const std::vector<double> energy = layered_swells(in.groove, period, 12.0, 64.0);
     std::vector<double> x(phase.size());
     std::vector<double> y(phase.size());
     std::vector<double> z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
-        const double reach = 0.3 + 0.7 * soften(energy[p] / 2.5, 1.0);
+        const double reach = 0.3 + 0.65 * soften(energy[p] / 4.0, 1.0);
         const double turn = kTwoPi * swings * phase[p];
         const double angle = 1.15 * reach * std::sin(turn);
-        x[p] = 0.9 * std::sin(angle);
+        x[p] = 0.82 * std::sin(angle) + 0.1 * std::sin(phase_angle(static_cast<int>(p), period));
         y[p] = -0.7 + 0.9 * (1.0 - std::cos(angle));
         z[p] = 0.45 * reach * std::cos(turn) - 0.4 * soften(nudge[p], 1.0);
     }

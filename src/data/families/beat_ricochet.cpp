@@ -7,14 +7,6 @@
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
-namespace {
-
-std::size_t leap(double weight) {
-    if (weight >= kAccent) return 3;
-    return weight >= kNormal ? 2 : 1;
-}
-
-}  // namespace
 
 Rows beat_ricochet(const BeatInput& in) {
     const int period = in.period;
@@ -34,8 +26,7 @@ Rows beat_ricochet(const BeatInput& in) {
         const double rise = std::min(10.0, 0.45 * gap);
         const double fall = std::min(48.0, gap - rise);
         const double reach = hits[i].weight * std::min(1.0, gap / 20.0);
-        // A stronger hit leaps further along the series: a ghost note moves on
-        // one target, a normal hit two, an accent three.
+        // A stronger hit leaps further along the series.
         target = (target + leap(hits[i].weight)) % targets.size();
         const Row& aim = targets[target];
         for (int d = 1; d < gap; ++d) {
