@@ -22,8 +22,11 @@ Rows beat_corkscrew(const BeatInput& in) {
     std::vector<double> z(swell.size());
     for (std::size_t p = 0; p < swell.size(); ++p) {
         const double t = phase_angle(static_cast<int>(p), period);
-        const double radius = 0.3 + soften(0.3 * swell[p], 0.5);
-        x[p] = radius * std::cos(2.0 * t);
+        const double radius = 0.26 + soften(0.3 * swell[p], 0.42);
+        // The coil's axis leans a little, so that the near and the far turn
+        // part in the x-y view.
+        const double lean = 0.15 * std::sin(t);
+        x[p] = lean + radius * std::cos(2.0 * t);
         y[p] = radius * std::sin(2.0 * t);
         z[p] = 0.34 * std::sin(t) + 0.2 * soften(heave[p], 1.0) + 0.36 * soften(twist[p], 1.0);
     }

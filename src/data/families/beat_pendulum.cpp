@@ -18,9 +18,9 @@ Rows beat_pendulum(const BeatInput& in) {
     for (std::size_t p = 0; p < phase.size(); ++p) {
         const double reach = 0.3 + 0.65 * soften(energy[p] / 4.0, 1.0);
         const double turn = kTwoPi * swings * phase[p];
-        const double angle = 1.15 * reach * std::sin(turn);
-        x[p] = 0.82 * std::sin(angle) + 0.1 * std::sin(phase_angle(static_cast<int>(p), period));
-        y[p] = -0.7 + 0.9 * (1.0 - std::cos(angle));
+        const double angle = 1.25 * reach * std::sin(turn);
+        x[p] = 0.78 * std::sin(angle) + 0.08 * std::sin(phase_angle(static_cast<int>(p), period));
+        y[p] = -0.72 + 1.1 * (1.0 - std::cos(angle));
         z[p] = 0.45 * reach * std::cos(turn) - 0.4 * soften(nudge[p], 1.0);
     }
     return rows_within(in.dimensions, x, y, z);
