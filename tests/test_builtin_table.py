@@ -66,9 +66,14 @@ def test_no_two_patterns_share_their_rows(blocks):
     assert max(seen.values()) == 1
 
 
+# Patterns whose first row is the origin: closed formulas that start there,
+# easing loops and envelopes that leave from rest.
+ORIGIN_STARTS = 32
+
+
 def test_some_patterns_start_at_the_origin(blocks):
     at_origin = [name for name, block in blocks.items() if block[0] == (0.0, 0.0, 0.0)]
-    assert len(at_origin) == 36
+    assert len(at_origin) == ORIGIN_STARTS
 
 
 @pytest.mark.parametrize(
@@ -117,7 +122,7 @@ def table_digest(blocks):
 
 # Any change to the generated table, metadata or rows, changes this digest:
 # a change to the data is then a deliberate one, made together with this line.
-TABLE_SHA256 = "1e899344af69cc8486c26d79956fc7a8928845e9b3081f505e693587f851017b"
+TABLE_SHA256 = "4170394cff14ea39aaa5e806ecc7efbfecd45f6a1508ea2c541b0480eccf7c58"
 
 
 def test_the_generated_table_is_pinned(blocks):

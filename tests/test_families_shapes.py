@@ -222,13 +222,16 @@ def noise_controls(name):
             r, a = 0.56 + 0.16 * u(i, "r"), 2 * math.pi * (i + 0.3 * u(i, "a")) / n
             points.append((1024 * i // n, (r * math.cos(a), r * math.sin(a), 0.0)))
         return points
+    # ripple: n crests and n troughs of the radius, each knot moved from its
+    # even place by up to a quarter of its share of the loop.
     points = []
+    share = 1024 / (2 * n)
     for j in range(2 * n):
-        depth = 0.045 + 0.035 * u(j, "r")
+        depth = 0.15 + 0.07 * u(j, "r")
         factor = 1 + depth if j % 2 == 0 else 1 - depth
-        pip = 1024 * j // (2 * n)
+        pip = 1024 * j // (2 * n) + (round(0.25 * share * u(j, "t")) if j else 0)
         t = 2 * math.pi * pip / 1024
-        points.append((pip, (0.7 * factor * math.cos(t), 0.52 * factor * math.sin(t), 0.0)))
+        points.append((pip, (0.66 * factor * math.cos(t), 0.5 * factor * math.sin(t), 0.0)))
     return points
 
 

@@ -125,5 +125,10 @@ void emit_accent_walk(Table& table);
 void emit_triplet(Table& table);
 void emit_dialogue(Table& table);
 void emit_burst(Table& table);
+void emit_beat(Table& table);
+
+// Whether a beat pattern's rows start at the origin, by the rule of its
+// variant (beat_styles.cpp).
+bool beat_starts_at_origin(std::string_view name);
 
 }  // namespace gen

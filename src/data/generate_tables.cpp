@@ -31,8 +31,6 @@ const std::set<std::string> kStartsAtOrigin = {
     "wave_rounded_square", "wave_skew_warp", "wave_reed", "wave_ripple_return",
     // out-and-return easing loops leave from rest
     "ease_rebound", "ease_anticipate", "ease_overshoot", "ease_elastic",
-    // single-cycle waveforms start on their zero crossing
-    "akwf_round_saw", "akwf_quick_return", "akwf_multi_lobe", "akwf_plateau",
     // envelopes rest between phrases
     "env_lift_hold_drop", "env_inhale_exhale", "env_triple_swell", "env_rising_echo",
     "env_falling_echo", "env_anticipation", "env_plateau_scoop", "env_hesitant",
@@ -42,7 +40,8 @@ const std::set<std::string> kStartsAtOrigin = {
 
 // Patterns in which x stays 0.0 and only y moves.
 bool x_is_silent(const std::string& name) {
-    return name == "lfo_double_pump" || name.rfind("env_", 0) == 0;
+    return name == "lfo_double_pump" || name.rfind("env_", 0) == 0 ||
+           name == "beat_four_floor_bounce";
 }
 
 constexpr double kLowest = -0.92;
@@ -94,8 +93,28 @@ void check_record(const Record& r) {
     }
     const Row& first = r.rows.front();
     const bool at_origin = first.x == 0.0 && first.y == 0.0 && first.z == 0.0;
-    if (at_origin != (kStartsAtOrigin.count(r.name) == 1)) {
+    if (at_origin != (kStartsAtOrigin.count(r.name) == 1 || beat_starts_at_origin(r.name))) {
         fail(r.name, at_origin ? "starts at the origin unexpectedly" : "should start at the origin");
+    }
+}
+
+// A fixture and an eye can follow no more than this change on an axis from
+// one pip to the next; more reads as vibration.
+constexpr double kLargestStep = 0.25;
+
+// Every step between consecutive pips, the seam from the last row back to the
+// first included, stays within kLargestStep on every axis.
+void check_steps(const Record& r) {
+    const std::size_t n = r.rows.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Row& before = r.rows[(i + n - 1) % n];
+        for (int a = 0; a < 3; ++a) {
+            const double step = std::fabs(axis(r.rows[i], a) - axis(before, a));
+            if (step > kLargestStep) {
+                fail(r.name, "steps " + std::to_string(step) + " on " + "xyz"[a] +
+                                 " into pip " + std::to_string(i) + ", more than 0.25");
+            }
+        }
     }
 }
 
@@ -106,6 +125,9 @@ void check_table(const Table& table) {
         if (!names.insert(r.name).second) fail(r.name, "duplicate name");
         std::string bytes(reinterpret_cast<const char*>(r.rows.data()), r.rows.size() * sizeof(Row));
         if (!blocks.insert(bytes).second) fail(r.name, "same rows as another pattern");
+    }
+    for (const std::string& name : kStartsAtOrigin) {
+        if (names.count(name) == 0) fail(name, "listed as starting at the origin but not in the table");
     }
 }
 
@@ -197,7 +219,7 @@ Table build_table() {
                       emit_tour, emit_scan, emit_reach, emit_surface, emit_braid,
                       emit_arm_coupled, emit_dwell_phrase, emit_packet, emit_canon, emit_echo,
                       emit_ladder, emit_necklace, emit_accent_walk, emit_triplet,
-                      emit_dialogue, emit_burst}) {
+                      emit_dialogue, emit_burst, emit_beat}) {
         emit(table);
     }
     return table;
@@ -217,6 +239,7 @@ int main(int argc, char** argv) {
         for (gen::Record& r : table) {
             gen::round_rows(r);
             gen::check_record(r);
+            gen::check_steps(r);
         }
         gen::check_table(table);
         gen::write_samples(table, dir + "/builtin_samples.bin", dir + "/builtin_samples.S");

@@ -62,6 +62,75 @@ struct BeatInput {
 
 using VariantMotion = Rows (*)(const BeatInput&);
 
+// ---- scores ----------------------------------------------------------------
+
+// One lane of a score as written: its name ("kick", "open hat"; a lane of
+// eighth-note triplets carries the suffix " (triplet)") and its grid, one
+// character per step (x accent, o normal, g ghost, . rest), bars separated by
+// " |". A straight bar has 16 steps, a triplet bar 12.
+struct LaneScore {
+    std::string_view name;
+    std::string_view grid;
+};
+
+// The score of one style: its key, its length in bars, its swing (the
+// fraction of a sixteenth by which every off-sixteenth of a straight lane is
+// delayed) and its lanes.
+struct Score {
+    std::string_view key;
+    int bars;
+    double swing;
+    std::vector<LaneScore> lanes;
+};
+
+// The 68 scores, in the order of the styles (beat_grooves.cpp).
+const std::vector<Score>& beat_scores();
+
+// The score of one style; throws if there is none.
+const Score& score_of(std::string_view key);
+
+// Places every hit of a score at its real pip: straight step s of bar b at
+// 256 b + 16 s, an odd step delayed by round(16 swing); triplet step s at
+// 256 b + round(256 s / 12). Throws, naming the style and lane, if a lane's
+// bars or steps do not match the score's bar count or a symbol is unknown.
+Groove parse_groove(const Score& score);
+
+// The kinds of sound a lane names: kick (kick, break kick), backbeat (snare,
+// clap, rim), cymbal (hat, open hat, ride, crash, shaker), wood_metal (clave,
+// bell, cowbell), perc, tom (tom, low tom, high tom), bass (bass, log drum,
+// rumble). Throws for a lane name outside these.
+enum class Sound { kick, backbeat, cymbal, wood_metal, perc, tom, bass };
+Sound sound_of(std::string_view lane);
+
+// The roles of a groove, each merged from the lanes that the fallback order
+// of beat_score.cpp picks for it. Every role but `backbeat` holds at least
+// one hit.
+Roles resolve_roles(const Groove& groove);
+
+// ---- styles and variants ---------------------------------------------------
+
+// How many axes a style's variants move: kind A gives bounce and step two
+// axes and the rest three, kind B all three, kind F (four_floor alone) gives
+// bounce, step and orbit two.
+enum class Kind { A, B, F };
+
+struct Style {
+    std::string_view key;
+    std::string_view label;
+    int period;
+    Kind kind;
+    bool second_set;
+    std::string_view base_tail;  // first set only; may be empty
+};
+
+// The 68 styles in style order: the first set of 36, then the second set of
+// 32 (beat_styles.cpp).
+const std::vector<Style>& beat_styles();
+
+// Whether a style's spring comes to rest before its loop closes, so that its
+// rows start at the origin (beat_spring.cpp says when).
+bool spring_starts_at_rest(const Roles& roles, int period);
+
 // The sixteen motion designs, in variant order.
 Rows beat_bounce(const BeatInput& in);
 Rows beat_step(const BeatInput& in);

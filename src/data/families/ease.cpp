@@ -9,26 +9,35 @@
 namespace gen {
 namespace {
 
-// Timing of every loop, in pips of a 256-pip period: outward leg, hold at the
-// target, return leg, rest at the origin.
-constexpr double kOutEnd = 112.0;
-constexpr double kHoldEnd = 128.0;
-constexpr double kReturnEnd = 240.0;
+// Timing of a loop, in pips of a 256-pip period: the ends of the outward leg,
+// of the hold at the target and of the return leg; the point then rests at
+// the origin until the loop starts again.
+struct Timing {
+    double out_end;
+    double hold_end;
+    double return_end;
+};
+
+// Equal legs.
+constexpr Timing kEvenLegs = {112.0, 128.0, 240.0};
+// A long wind-up and a quick release: anticipation takes its time going out.
+constexpr Timing kWindUp = {144.0, 160.0, 240.0};
 
 // easing(s) runs from 0 at s = 0 to 1 at s = 1; the loop goes out to
 // `target` with it and back to 0 with 1 - easing.
 template <typename Easing>
-Rows out_and_return(int period, double target, Easing easing) {
+Rows out_and_return(int period, double target, Easing easing, Timing timing = kEvenLegs) {
     const double q = period / 256.0;
     Rows rows(static_cast<std::size_t>(period));
     for (int p = 0; p < period; ++p) {
         double x = 0.0;
-        if (p <= kOutEnd * q) {
-            x = target * easing(p / (kOutEnd * q));
-        } else if (p <= kHoldEnd * q) {
+        if (p <= timing.out_end * q) {
+            x = target * easing(p / (timing.out_end * q));
+        } else if (p <= timing.hold_end * q) {
             x = target;
-        } else if (p <= kReturnEnd * q) {
-            x = target * (1.0 - easing((p - kHoldEnd * q) / ((kReturnEnd - kHoldEnd) * q)));
+        } else if (p <= timing.return_end * q) {
+            const double leg = (timing.return_end - timing.hold_end) * q;
+            x = target * (1.0 - easing((p - timing.hold_end * q) / leg));
         }
         rows[static_cast<std::size_t>(p)].x = x;
     }
@@ -74,7 +83,7 @@ double windowed_spring(double s) {
 
 Rows ease_rebound(int period) { return out_and_return(period, 0.8, bounce_out); }
 
-Rows ease_anticipate(int period) { return out_and_return(period, 0.8, back_in); }
+Rows ease_anticipate(int period) { return out_and_return(period, 0.8, back_in, kWindUp); }
 
 Rows ease_overshoot(int period) { return out_and_return(period, 0.8, back_out); }
 

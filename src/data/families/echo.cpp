@@ -1,10 +1,11 @@
 // echo_: a call of n gestures that die away like echoes, then over the second
 // four beats an answer with the same echo spacing in another direction: the
 // call strikes out to the side and up, the answer pushes into depth, a little
-// back across and down.
+// back across and down. However many echoes, the last is 0.3 of the first.
 // Echo gaps are exact beat fractions: even, shrinking or growing by 3/4, or
 // even with every echo crossing to the opposite side.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,9 @@ constexpr double kCallLift = 0.35;    // y of the first call gesture
 constexpr double kAnswerPush = 0.85;  // z of the first answer gesture
 constexpr double kAnswerDip = 0.35;   // y (downwards) of the first answer gesture
 constexpr double kAnswerCross = 0.2;  // x (back across) of the first answer gesture
-constexpr double kDecay = 0.7;        // each echo against the one before
+// Every call fades to the same last echo, so a longer call decays more gently
+// per echo and its last echoes stay large enough to see.
+constexpr double kLastEcho = 0.3;     // the last echo against the first gesture
 
 }  // namespace
 
@@ -67,6 +70,7 @@ void emit_echo(Table& table) {
             std::vector<Onset> strike, rise, push;  // x, y and z
             Beats at{0, 1};
             double level = 1.0;
+            const double decay = std::pow(kLastEcho, 1.0 / (n - 1));
             const std::vector<Beats> gaps = echo_gaps(kind.kind, n);
             for (int i = 0; i < n; ++i) {
                 const double pip = phrases::pips_of(at);
@@ -77,7 +81,7 @@ void emit_echo(Table& table) {
                 rise.push_back({pip + kAnswer, -1.0, kAnswerDip * level});
                 strike.push_back({pip + kAnswer, -side, kAnswerCross * level});
                 if (i + 1 < n) at = phrases::plus(at, gaps[static_cast<std::size_t>(i)]);
-                level *= kDecay;
+                level *= decay;
             }
             table.push_back({
                 name,

@@ -1,7 +1,8 @@
 // ladder_: four two-beat regions, each cut into its own number of equal
 // strokes swinging between the hands. Every region starts with an accent (a
-// wide lean, a high lift and a depth push); the strokes after it press down,
-// and the denser the region the smaller and quicker they are.
+// wide lean, a high lift and a depth push), the phrase's first region with the
+// strongest one; the strokes after it press down, and the denser the region
+// the smaller and quicker they are.
 #include <array>
 #include <string>
 #include <vector>
@@ -19,9 +20,14 @@ void emit_ladder(Table& table) {
     }};
     constexpr int kPeriod = 512;
     constexpr int kRegion = 2 * kPipsPerBeat;
-    constexpr double kAccentLean = 0.9;   // x at a region start
-    constexpr double kAccentLift = 0.75;  // y at a region start
-    constexpr double kAccentPush = 0.8;   // z at a region start
+    constexpr double kAccentLean = 0.9;   // x at the phrase start
+    constexpr double kAccentLift = 0.75;  // y at the phrase start
+    constexpr double kAccentPush = 0.8;   // z at the phrase start
+    // The other region starts are accented less, so that the phrase has one
+    // start and two ladders whose densities are a rotation of each other
+    // still differ. The accents stay above the largest stroke (0.6 across,
+    // 0.4 down, in a region of two).
+    constexpr double kRegionAccent = 0.75;
     for (const auto& densities : kDensities) {
         std::string name = "ladder";
         std::vector<Onset> lean, lift, push;
@@ -32,13 +38,14 @@ void emit_ladder(Table& table) {
             // Region starts alternate sides; strokes within a region alternate hands.
             const double reach = 0.2 + 0.8 / strokes;   // x of the unaccented strokes
             const double press = -(0.1 + 0.6 / strokes);  // y of the unaccented strokes
+            const double accent = r == 0 ? 1.0 : kRegionAccent;
             for (int k = 0; k < strokes; ++k) {
                 const double pip = kRegion * r + static_cast<double>(kRegion * k) / strokes;
                 const double side = (r + k) % 2 == 0 ? 1.0 : -1.0;
-                lean.push_back({pip, side, k == 0 ? kAccentLean : reach});
-                lift.push_back({pip, 1.0, k == 0 ? kAccentLift : press});
+                lean.push_back({pip, side, k == 0 ? accent * kAccentLean : reach});
+                lift.push_back({pip, 1.0, k == 0 ? accent * kAccentLift : press});
             }
-            push.push_back({static_cast<double>(kRegion * r), 1.0, kAccentPush});
+            push.push_back({static_cast<double>(kRegion * r), 1.0, accent * kAccentPush});
         }
         table.push_back({
             name,

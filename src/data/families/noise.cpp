@@ -49,14 +49,17 @@ Rows orbit(const std::string& name, int count) {
 }
 
 // ripple: an exact ellipse whose radius is scaled by a closed spline through
-// 2n hashed factors at knots floor(1024 j / 2n): crests 1 + (0.045 + 0.035 u)
-// at even j and troughs 1 - (0.045 + 0.035 u) at odd j, so n small ripples of
-// irregular height run round a simple loop.
+// 2n hashed factors, so n ripples run round a simple loop. Crests
+// 1 + (0.15 + 0.07 u) sit at even j and troughs 1 - (0.15 + 0.07 u) at odd j;
+// each knot is moved from floor(1024 j / 2n) by up to a quarter of its share
+// of the loop, so the ripples are irregular in both height and spacing.
 Rows ripple(const std::string& name, int count) {
+    const double share = static_cast<double>(kPeriod) / (2 * count);
     std::vector<Key> keys;
     for (int j = 0; j < 2 * count; ++j) {
-        const double depth = 0.045 + 0.035 * control(name, j, 'r');
-        keys.push_back({static_cast<double>(knot_pip(j, 2 * count)),
+        const double depth = 0.15 + 0.07 * control(name, j, 'r');
+        const double shift = j == 0 ? 0.0 : std::round(0.25 * share * control(name, j, 't'));
+        keys.push_back({knot_pip(j, 2 * count) + shift,
                         Row{j % 2 == 0 ? 1.0 + depth : 1.0 - depth, 0.0, 0.0}});
     }
     const Rows factor = closed_spline(keys, kPeriod);
@@ -64,7 +67,7 @@ Rows ripple(const std::string& name, int count) {
     for (int p = 0; p < kPeriod; ++p) {
         const double t = phase_angle(p, kPeriod);
         const double f = factor[static_cast<std::size_t>(p)].x;
-        rows[static_cast<std::size_t>(p)] = {0.7 * f * std::cos(t), 0.52 * f * std::sin(t), 0.0};
+        rows[static_cast<std::size_t>(p)] = {0.66 * f * std::cos(t), 0.5 * f * std::sin(t), 0.0};
     }
     return rows;
 }

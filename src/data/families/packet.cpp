@@ -36,8 +36,12 @@ Rows packets(Arrangement arrangement, int n) {
     const double loop = static_cast<double>(kPeriod);
     const double slot = loop / n;
     const double half_length = std::round(0.5 * kPacketShare * slot);
-    // n wobbles per beat, so every packet holds the same number of them.
+    // n wobbles per beat, so every packet holds the same number of them. The
+    // faster the wobble the narrower it swings, so its pace stays the same as
+    // two wobbles a beat at full size: quick enough to read as a shiver, slow
+    // enough for a fixture to follow.
     const double wobble_pips = static_cast<double>(kPipsPerBeat) / n;
+    const double wobble_size = 2.0 / n;
     Rows rows(static_cast<std::size_t>(kPeriod));
     for (int i = 0; i < n; ++i) {
         // Packet 0 is centred on pip 0, so the loop opens on a crest.
@@ -48,7 +52,7 @@ Rows packets(Arrangement arrangement, int n) {
             const double d = cyclic_delta(centre, p, loop);
             const double window = packet_window(d, half_length);
             if (window == 0.0) continue;
-            const double wobble = window * std::cos(kTwoPi * d / wobble_pips);
+            const double wobble = wobble_size * window * std::cos(kTwoPi * d / wobble_pips);
             Row& row = rows[static_cast<std::size_t>(p)];
             switch (arrangement) {
                 case Arrangement::alternating:

@@ -1,7 +1,8 @@
 // seq_: a step sequencer driving a point. Eight programmed target positions
-// are each held for the first half of their segment and then glide, with a
-// smoothstep, to the next target; `even` gives every segment one beat, `lilt`
-// alternates long and short segments (five against three eighths of a pair).
+// are each held and then glide, with a smoothstep, to the next target. `even`
+// gives every segment one beat, held for its first half; `lilt` alternates long
+// and short segments, two to one over each pair of beats, with every glide
+// taking the same 24 pips, so the departures themselves fall long-short.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -23,22 +24,34 @@ Row on_pendulum(const Row& swing) {
     return {1.1 * std::sin(swing.x), 0.7 - 1.1 * std::cos(swing.x), 0.0};
 }
 
-// Segment lengths in pips; both timings fill the eight-beat loop.
-std::vector<int> segment_lengths(bool lilt, std::size_t count) {
-    std::vector<int> lengths;
-    for (std::size_t i = 0; i < count; ++i) lengths.push_back(!lilt ? 64 : i % 2 == 0 ? 80 : 48);
-    return lengths;
+// One step of the sequence: its length in pips and the glide that ends it.
+struct Segment {
+    double length;
+    double glide;
+};
+
+// Both timings fill the eight-beat loop.
+std::vector<Segment> segments(bool lilt, std::size_t count) {
+    constexpr double kPair = 2.0 * kPipsPerBeat;
+    std::vector<Segment> timing;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!lilt) {
+            timing.push_back({64.0, 32.0});
+        } else {
+            timing.push_back({i % 2 == 0 ? 2.0 * kPair / 3.0 : kPair / 3.0, 24.0});
+        }
+    }
+    return timing;
 }
 
-Rows play(const Shape& shape, const std::vector<int>& lengths, int period) {
+Rows play(const Shape& shape, const std::vector<Segment>& timing, int period) {
     const std::vector<Row>& targets = shape.targets;
     std::vector<Key> keys;
-    int start = 0;
+    double start = 0.0;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        const int hold = lengths[i] / 2;
-        keys.push_back({static_cast<double>(start), targets[i]});
-        keys.push_back({static_cast<double>(start + hold), targets[i]});
-        start += lengths[i];
+        keys.push_back({start, targets[i]});
+        keys.push_back({start + timing[i].length - timing[i].glide, targets[i]});
+        start += timing[i].length;
     }
     Rows rows = keyframe_path(keys, period);
     if (shape.place != nullptr) {
@@ -95,7 +108,7 @@ void emit_seq(Table& table) {
                     " segment durations and softened transitions.",
                 kPeriod,
                 2,
-                play(s, segment_lengths(lilt, s.targets.size()), kPeriod),
+                play(s, segments(lilt, s.targets.size()), kPeriod),
             });
         }
     }

@@ -32,20 +32,51 @@ Rows figure(const std::vector<Control>& controls) {
     return closed_spline(keys, kPeriod);
 }
 
-// A polygon with straight edges and tight, rounded corners: each corner is
-// followed by controls 18% and 82% of the way along its edge, and the edge's
-// weight is shared out in the same proportions.
-std::vector<Control> outline(const std::vector<Control>& corners) {
+// A corner of a bowed polygon, the relative time of the edge that leaves it
+// and how far that edge bulges outwards at its middle, as a share of its length.
+struct Corner {
+    Row at;
+    double weight;
+    double bulge;
+};
+
+// A polygon whose edges bow outwards like a filled sail. Each edge is a
+// parabolic arc from corner to corner, bulging away from the middle of the
+// figure; the spline passes through the corner and through the arc at 15 %,
+// 50 % and 85 % of the way along, with time shared in the same proportions, so
+// it bends all along every edge and turns tightly, without a kink, at the
+// corners.
+std::vector<Control> bowed_outline(const std::vector<Corner>& corners) {
+    Row middle;
+    for (const Corner& c : corners) {
+        middle = {middle.x + c.at.x, middle.y + c.at.y, middle.z + c.at.z};
+    }
+    const double n = static_cast<double>(corners.size());
+    middle = {middle.x / n, middle.y / n, middle.z / n};
     std::vector<Control> controls;
     for (std::size_t i = 0; i < corners.size(); ++i) {
         const Row a = corners[i].at, b = corners[(i + 1) % corners.size()].at;
-        const double w = corners[i].weight;
-        auto along = [&](double f) {
-            return Row{(b.x - a.x) * f + a.x, (b.y - a.y) * f + a.y, (b.z - a.z) * f + a.z};
+        // The edge's normal in the x/y plane, turned to face away from the middle.
+        double nx = -(b.y - a.y), ny = b.x - a.x;
+        if (nx * (0.5 * (a.x + b.x) - middle.x) + ny * (0.5 * (a.y + b.y) - middle.y) < 0.0) {
+            nx = -nx;
+            ny = -ny;
+        }
+        // The arc's middle control sits twice the bulge out, so the arc's own
+        // midpoint bulges by exactly `bulge`.
+        const double out = 2.0 * corners[i].bulge;
+        const Row pull{0.5 * (a.x + b.x) + out * nx, 0.5 * (a.y + b.y) + out * ny,
+                       0.5 * (a.z + b.z)};
+        auto arc = [&](double s) {
+            const double wa = (1 - s) * (1 - s), wp = 2 * s * (1 - s), wb = s * s;
+            return Row{wa * a.x + wp * pull.x + wb * b.x, wa * a.y + wp * pull.y + wb * b.y,
+                       wa * a.z + wp * pull.z + wb * b.z};
         };
-        controls.push_back({a, 0.18 * w});
-        controls.push_back({along(0.18), 0.64 * w});
-        controls.push_back({along(0.82), 0.18 * w});
+        const double w = corners[i].weight;
+        controls.push_back({a, 0.15 * w});
+        controls.push_back({arc(0.15), 0.35 * w});
+        controls.push_back({arc(0.5), 0.35 * w});
+        controls.push_back({arc(0.85), 0.15 * w});
     }
     return controls;
 }
@@ -94,11 +125,12 @@ void emit_spline(Table& table) {
         int dimensions;
         std::vector<Control> controls;
     } figures[] = {
+        // A kite whose four unequal sides belly out like a sail.
         {"kite", 2,
-         outline({{{0.04, 0.9, 0}, 1.8},
-                  {{0.56, 0.28, 0}, 2.3},
-                  {{-0.06, -0.84, 0}, 2.3},
-                  {{-0.48, 0.36, 0}, 1.6}})},
+         bowed_outline({{{0.04, 0.9, 0}, 1.8, 0.14},
+                        {{0.56, 0.28, 0}, 2.3, 0.11},
+                        {{-0.06, -0.84, 0}, 2.3, 0.12},
+                        {{-0.48, 0.36, 0}, 1.6, 0.16}})},
         // Two wide ends pinched into a waist that the path never crosses.
         {"hourglass", 2,
          {{{-0.62, 0.8, 0}, 1.4}, {{0.66, 0.76, 0}, 1.1}, {{0.1, 0.02, 0}, 0.9},
@@ -132,10 +164,10 @@ void emit_spline(Table& table) {
           {{-0.58, 0.6, 0}, 0.6}}},
         // The kite's outline tipped back so its top is far and its tail near.
         {"rising_kite", 3,
-         outline({{{0.02, 0.86, 0.78}, 1.8},
-                  {{0.6, 0.24, 0.3}, 2.5},
-                  {{-0.04, -0.8, -0.72}, 2.2},
-                  {{-0.5, 0.3, 0.2}, 1.6}})},
+         bowed_outline({{{0.02, 0.86, 0.78}, 1.8, 0.12},
+                        {{0.6, 0.24, 0.3}, 2.5, 0.15},
+                        {{-0.04, -0.8, -0.72}, 2.2, 0.11},
+                        {{-0.5, 0.3, 0.2}, 1.6, 0.14}})},
         // The bow's loops pulled to opposite depths.
         {"twisted_bow", 3,
          {{{0.7, 0.48, 0.62}, 1.1}, {{0.76, -0.4, 0.5}, 1.0}, {{-0.05, -0.08, -0.05}, 0.6},

@@ -33,8 +33,13 @@ void emit_surface(Table& table) {
                     [&](double t) {
                         const double swing = c.latitude * t + 0.4;
                         const double latitude = band.latitude * std::sin(swing);
-                        // Longitude hurries while the point crosses the equator upwards.
-                        const double longitude = c.longitude * t + 0.3 * std::cos(swing) + 0.2;
+                        // Longitude hurries where the latitude turns, at the band's
+                        // edges, to one and a half times its mean rate, and slows to
+                        // half of it where the latitude moves fastest: the path sweeps
+                        // round its turns instead of stalling in a hairpin.
+                        const double coupling = 0.25 * c.longitude / c.latitude;
+                        const double longitude =
+                            c.longitude * t - coupling * std::sin(2.0 * swing) + 0.2;
                         // Two broad bulges round the equator and a ridge towards the top.
                         const double radius = 1.0 + 0.14 * std::cos(2.0 * longitude + 0.7) +
                                               0.1 * std::sin(3.0 * latitude + 0.3);

@@ -1,6 +1,10 @@
-// swing_: eight beats of swung scores, every offbeat falling a/b of the way
-// through its beat. A push leans into the offbeats, an answer trades sides
-// between beat and offbeat, a skip hops on the offbeats, a shuffle brushes in pairs.
+// swing_: eight-beat swung scores, every offbeat falling a/b of the way
+// through its beat; the first four beats call and the last four answer. A push
+// leans into the offbeats, an answer trades sides between beat and offbeat, a
+// skip hops on the offbeats, a shuffle brushes in pairs.
+// Every stroke is short, a sixth of a beat or less each side of its peak, so
+// the long-short spacing of beat and offbeat is what the eye follows.
+#include <array>
 #include <string>
 
 #include "../families.hpp"
@@ -11,72 +15,84 @@ namespace {
 
 constexpr int kPeriod = 512;
 constexpr int kBeats = 8;
+// Lead-in and release of every stroke, in pips; where strokes crowd, the
+// lane shortens them to the gap.
+constexpr double kRise = 8.0;
+constexpr double kFall = 10.0;
 
-struct Score {
-    strokes::Lane x, y, z;
+// The stroke values at one point of the score on x, y and z; 0 leaves a lane
+// out of that stroke.
+struct Hit {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
 };
 
-// Offbeats push out to alternating sides, up and forward, the ones after
-// beats two and four hardest; the beats themselves only settle downward.
-Score push_score(double offbeat) {
-    Score s;
-    for (int k = 0; k < kBeats; ++k) {
-        const double beat = kPipsPerBeat * k;
-        const double side = k % 2 == 0 ? 1.0 : -1.0;
-        const bool backbeat = k % 2 == 1;
-        s.x.push_back({beat + offbeat, side * (backbeat ? 0.84 : 0.62), 14.0, 30.0});
-        s.z.push_back({beat + offbeat, backbeat ? 0.7 : 0.48, 14.0, 30.0});
-        s.y.push_back({beat, k % 4 == 0 ? -0.46 : -0.3, 12.0, 24.0});
-        s.y.push_back({beat + offbeat, backbeat ? 0.34 : 0.24, 14.0, 24.0});
-    }
-    return s;
+// What happens on each beat and on its offbeat, beat by beat.
+struct Score {
+    std::array<Hit, kBeats> beat;
+    std::array<Hit, kBeats> offbeat;
+};
+
+// Call: the offbeats push out to the right, up and forward, harder every
+// beat, while each beat drops back to the left. Answer: the same pushes to the
+// left, dying away, the last one drawing back in depth to close the phrase.
+constexpr Score kPush = {
+    {{{-0.4, -0.52, 0.0}, {-0.3, -0.38, 0.0}, {-0.4, -0.46, 0.0}, {-0.3, -0.38, 0.0},
+      {0.4, -0.52, 0.0}, {0.3, -0.38, 0.0}, {0.4, -0.46, 0.0}, {0.3, -0.38, 0.0}}},
+    {{{0.5, 0.2, 0.36}, {0.62, 0.26, 0.46}, {0.74, 0.32, 0.58}, {0.88, 0.4, 0.72},
+      {-0.88, 0.4, 0.72}, {-0.74, 0.32, 0.58}, {-0.62, 0.26, 0.46}, {-0.5, 0.2, -0.4}}},
+};
+
+// Every beat calls on the right and its offbeat answers on the left. In the
+// call the beats are the big, high gestures; in the answer the offbeats grow
+// past them and lift higher, while the beats shrink and stay low.
+constexpr Score kAnswer = {
+    {{{0.9, 0.38, 0.0}, {0.72, 0.34, 0.0}, {0.78, 0.38, 0.0}, {0.72, 0.34, 0.0},
+      {0.56, 0.12, 0.0}, {0.5, 0.1, 0.0}, {0.44, 0.12, 0.0}, {0.38, 0.1, 0.0}}},
+    {{{-0.4, 0.18, 0.0}, {-0.46, 0.18, 0.0}, {-0.52, 0.2, 0.0}, {-0.58, 0.2, 0.0},
+      {-0.7, 0.4, 0.0}, {-0.78, 0.44, 0.0}, {-0.86, 0.48, 0.0}, {-0.92, 0.52, 0.0}}},
+};
+
+// Land on the beat on alternating feet, hop up on the offbeat. The call hops
+// forward, higher each time; the answer lands wider and hops back, lower each
+// time.
+constexpr Score kSkip = {
+    {{{0.62, -0.3, 0.0}, {-0.52, -0.3, 0.0}, {0.56, -0.3, 0.0}, {-0.52, -0.3, 0.0},
+      {0.76, -0.4, 0.0}, {-0.7, -0.4, 0.0}, {0.74, -0.4, 0.0}, {-0.7, -0.4, 0.0}}},
+    {{{0.0, 0.5, 0.3}, {0.0, 0.62, 0.36}, {0.0, 0.74, 0.42}, {0.0, 0.88, 0.5},
+      {0.0, 0.8, -0.5}, {0.0, 0.66, -0.42}, {0.0, 0.54, -0.36}, {0.0, 0.44, -0.3}}},
+};
+
+// Brushes in pairs, beat and offbeat on the same side, sides changing every
+// beat. In the call the beat reaches forward and the offbeat draws back; in
+// the answer, which starts on the left, the offbeat is the forward reach.
+constexpr Score kShuffle = {
+    {{{0.7, -0.24, 0.48}, {-0.64, -0.2, 0.44}, {0.7, -0.24, 0.48}, {-0.64, -0.2, 0.44},
+      {-0.42, 0.2, -0.3}, {0.42, 0.2, -0.3}, {-0.46, 0.22, -0.34}, {0.46, 0.22, -0.34}}},
+    {{{0.42, 0.16, -0.36}, {-0.4, 0.16, -0.34}, {0.42, 0.16, -0.36}, {-0.4, 0.16, -0.34},
+      {-0.72, -0.3, 0.52}, {0.72, -0.3, 0.52}, {-0.8, -0.34, 0.58}, {0.8, -0.34, 0.58}}},
+};
+
+void add(strokes::Lane& lane, double pip, double value) {
+    if (value != 0.0) lane.push_back({pip, value, kRise, kFall});
 }
 
-// Each beat calls on the right and its offbeat answers on the left, the
-// answers growing through each bar; both lift, the call higher, over a shorter
-// span than the sideways swing, so the point arches from side to side.
-Score answer_score(double offbeat) {
-    Score s;
+Rows render(const Score& score, double offbeat) {
+    strokes::Lane x, y, z;
     for (int k = 0; k < kBeats; ++k) {
         const double beat = kPipsPerBeat * k;
-        s.x.push_back({beat, k % 4 == 0 ? 0.9 : 0.72, 14.0, 28.0});
-        s.x.push_back({beat + offbeat, -(0.46 + 0.06 * (k % 4)), 14.0, 28.0});
-        s.y.push_back({beat, 0.38, 10.0, 16.0});
-        s.y.push_back({beat + offbeat, 0.24, 10.0, 16.0});
+        const Hit& on = score.beat[static_cast<std::size_t>(k)];
+        const Hit& off = score.offbeat[static_cast<std::size_t>(k)];
+        add(x, beat, on.x);
+        add(y, beat, on.y);
+        add(z, beat, on.z);
+        add(x, beat + offbeat, off.x);
+        add(y, beat + offbeat, off.y);
+        add(z, beat + offbeat, off.z);
     }
-    return s;
-}
-
-// A skipping step: land on the beat on alternating feet, hop up and forward
-// on the offbeat; the hop before each bar line is the highest.
-Score skip_score(double offbeat) {
-    Score s;
-    for (int k = 0; k < kBeats; ++k) {
-        const double beat = kPipsPerBeat * k;
-        const double side = k % 2 == 0 ? 1.0 : -1.0;
-        s.x.push_back({beat, side * (k % 4 == 0 ? 0.66 : 0.56), 16.0, 30.0});
-        s.y.push_back({beat, -0.3, 10.0, 20.0});
-        s.y.push_back({beat + offbeat, k % 4 == 3 ? 0.88 : 0.7, 20.0, 18.0});
-        s.z.push_back({beat + offbeat, 0.36, 20.0, 18.0});
-    }
-    return s;
-}
-
-// Brushes in pairs: beat and offbeat on the same side, the beat reaching
-// forward and the offbeat drawing back; sides change every beat.
-Score shuffle_score(double offbeat) {
-    Score s;
-    for (int k = 0; k < kBeats; ++k) {
-        const double beat = kPipsPerBeat * k;
-        const double side = k % 2 == 0 ? 1.0 : -1.0;
-        s.x.push_back({beat, side * 0.7, 16.0, 30.0});
-        s.x.push_back({beat + offbeat, side * 0.42, 14.0, 20.0});
-        s.y.push_back({beat, -0.24, 12.0, 24.0});
-        s.y.push_back({beat + offbeat, 0.16, 12.0, 16.0});
-        s.z.push_back({beat, 0.48, 16.0, 30.0});
-        s.z.push_back({beat + offbeat, -0.36, 14.0, 20.0});
-    }
-    return s;
+    return rows_from_lanes(kPeriod, strokes::render_lane(x, kPeriod),
+                           strokes::render_lane(y, kPeriod), strokes::render_lane(z, kPeriod));
 }
 
 }  // namespace
@@ -89,26 +105,23 @@ void emit_swing(Table& table) {
     static constexpr struct {
         const char* name;
         int dimensions;
-        Score (*score)(double offbeat);
-    } kKinds[] = {{"push", 3, push_score},
-                  {"answer", 2, answer_score},
-                  {"skip", 3, skip_score},
-                  {"shuffle", 3, shuffle_score}};
+        const Score* score;
+    } kKinds[] = {{"push", 3, &kPush},
+                  {"answer", 2, &kAnswer},
+                  {"skip", 3, &kSkip},
+                  {"shuffle", 3, &kShuffle}};
     for (const auto& ratio : kRatios) {
         const double offbeat = kPipsPerBeat * static_cast<double>(ratio.a) / ratio.b;
         const std::string a = std::to_string(ratio.a);
         const std::string b = std::to_string(ratio.b);
         for (const auto& kind : kKinds) {
-            const Score s = kind.score(offbeat);
             table.push_back({
                 std::string("swing_") + kind.name + "_" + a + "_" + b,
                 std::string("Eight-beat ") + kind.name + " score with offbeats at " + a + "/" + b +
                     " of each beat; peaks follow the score.",
                 kPeriod,
                 kind.dimensions,
-                rows_from_lanes(kPeriod, strokes::render_lane(s.x, kPeriod),
-                                 strokes::render_lane(s.y, kPeriod),
-                                 strokes::render_lane(s.z, kPeriod)),
+                render(*kind.score, offbeat),
             });
         }
     }

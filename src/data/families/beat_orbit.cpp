@@ -1,0 +1,43 @@
+// orbit: one turn a bar around the centre, hurrying through busy stretches
+// of the score (the bass notes count too) and lingering in sparse ones; each
+// hit swells the radius and pushes the point forward in depth, an accent
+// most, a ghost least.
+#include "beat_common.hpp"
+
+namespace gen::beat {
+
+Rows beat_orbit(const BeatInput& in) {
+    const std::vector<Hit>& hits = in.roles.all;
+    const auto size = static_cast<std::size_t>(in.period);
+    // Angular speed: a steady drift plus a share for every nearby hit.
+    Track speed(size, 0.35);
+    add_bumps(speed, hits, 12.0, [](const Hit& h, std::size_t) { return h.weight; });
+    // Swell: up quickly at a hit, easing off over the gap that follows.
+    Track swell(size, 0.0);
+    add_swells(
+        swell, hits, 8.0,
+        [&](const Hit&, std::size_t i) {
+            return std::min(40.0, static_cast<double>(gap_after(hits, i, in.period)));
+        },
+        [](const Hit& h, std::size_t) { return h.weight; });
+    soft_limit(swell, 1.0);
+    double mean_swell = 0.0;
+    for (const double s : swell) mean_swell += s / static_cast<double>(size);
+
+    double total = 0.0;
+    for (const double s : speed) total += s;
+    const double turns = static_cast<double>(in.period) / 256.0;
+    Track x(size), y(size), z(size);
+    double travelled = 0.0;
+    for (std::size_t p = 0; p < size; ++p) {
+        const double angle = kTwoPi * turns * travelled / total;
+        const double radius = 0.4 + 0.42 * swell[p];
+        x[p] = radius * std::cos(angle);
+        y[p] = 0.85 * radius * std::sin(angle);
+        z[p] = 0.8 * (swell[p] - mean_swell);
+        travelled += speed[p];
+    }
+    return beat_rows(in.dimensions, x, y, z);
+}
+
+}  // namespace gen::beat
