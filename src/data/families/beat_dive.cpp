@@ -8,20 +8,20 @@ namespace gen::beat {
 
 Rows beat_dive(const BeatInput& in) {
     const int period = in.period;
-    const std::vector<double> plunge = swells(in.roles.bass, period, 14.0, 90.0);
-    const std::vector<double> sway = swells(in.roles.percussion, period, 6.0, 26.0, alternate);
-    const std::vector<double> lift =
-        swells(merge_hits(in.roles.kick, in.roles.backbeat), period, 6.0, 24.0);
-    std::vector<double> x(plunge.size());
-    std::vector<double> y(plunge.size());
-    std::vector<double> z(plunge.size());
+    const Track plunge = swells_after(in.roles.bass, period, 14.0, 90.0);
+    const Track sway = swells_after(in.roles.percussion, period, 6.0, 26.0, alternate);
+    const Track lift =
+        swells_after(merge_hits(in.roles.kick, in.roles.backbeat), period, 6.0, 24.0);
+    Track x(plunge.size());
+    Track y(plunge.size());
+    Track z(plunge.size());
     for (std::size_t p = 0; p < plunge.size(); ++p) {
-        const double depth = soften(plunge[p], 1.0);
-        x[p] = soften(0.6 * sway[p], 0.75);
-        y[p] = 0.05 - 0.35 * depth + 0.45 * soften(lift[p], 1.0);
+        const double depth = soft_limit(plunge[p], 1.0);
+        x[p] = soft_limit(0.6 * sway[p], 0.75);
+        y[p] = 0.05 - 0.35 * depth + 0.45 * soft_limit(lift[p], 1.0);
         z[p] = 0.3 - 1.0 * depth + 0.15 * std::cos(phase_angle(static_cast<int>(p), period));
     }
-    return rows_within(in.dimensions, x, y, z);
+    return beat_rows(in.dimensions, x, y, z);
 }
 
 }  // namespace gen::beat

@@ -9,22 +9,22 @@ namespace gen::beat {
 Rows beat_figure8(const BeatInput& in) {
     const int period = in.period;
     const double bars = period / 256.0;
-    const std::vector<double> phase = score_phase(in.roles.all, period, 0.06, 32.0);
-    const std::vector<double> swell = swells(in.roles.kick, period, 12.0, 52.0);
-    const std::vector<double> lift = swells(in.roles.backbeat, period, 8.0, 32.0);
-    const std::vector<double> weave =
-alternating_detail(in.groove, period, 6.0, 14.0);
-    std::vector<double> x(phase.size());
-    std::vector<double> y(phase.size());
-    std::vector<double> z(phase.size());
+    const Track phase = score_phase(in.roles.all, period, 0.06, 32.0);
+    const Track swell = swells_after(in.roles.kick, period, 12.0, 52.0);
+    const Track lift = swells_after(in.roles.backbeat, period, 8.0, 32.0);
+    const Track weave = alternating_detail(in.groove, period, 6.0, 14.0);
+    Track x(phase.size());
+    Track y(phase.size());
+    Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
-        const double size = 0.45 + 0.4 * soften(swell[p], 1.0);
+        const double size = 0.45 + 0.4 * soft_limit(swell[p], 1.0);
         const double turn = kTwoPi * bars * phase[p] - kPi / 2.0;
         x[p] = size * std::sin(turn);
-        y[p] = 0.45 * size * std::sin(2.0 * turn) + 0.45 * soften(lift[p], 1.0) - 0.15;
-        z[p] = 0.33 * std::cos(turn) + 0.15 * std::sin(phase_angle(static_cast<int>(p), period)) + 0.42 * soften(weave[p], 1.0);
+        y[p] = 0.45 * size * std::sin(2.0 * turn) + 0.45 * soft_limit(lift[p], 1.0) - 0.15;
+        const double drift = 0.15 * std::sin(phase_angle(static_cast<int>(p), period));
+        z[p] = 0.33 * std::cos(turn) + drift + 0.42 * soft_limit(weave[p], 1.0);
     }
-    return rows_within(in.dimensions, x, y, z);
+    return beat_rows(in.dimensions, x, y, z);
 }
 
 }  // namespace gen::beat

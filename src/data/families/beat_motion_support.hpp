@@ -1,6 +1,6 @@
-// Pieces shared by the beat motions dive to ricochet: gestures that leave at a
-// hit and fade, a phase that runs faster where the score is dense, and a soft
-// limit that keeps summed gestures inside the table's range.
+// Pieces shared by the beat motions dive to ricochet: swells that leave at a
+// hit and fade, the sides they swing to (alternating, or round a cycle that
+// every hit moves on), and a phase that runs faster where the score is dense.
 #pragma once
 
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "beat.hpp"
+#include "beat_common.hpp"
 
 namespace gen::beat {
 
@@ -24,9 +24,9 @@ inline double swell_at(double d, double rise, double fall) {
 // hit, summed around the loop: a swell that outlasts the loop's end goes on in
 // its start, so the loop is a steady state.
 template <typename Side>
-std::vector<double> swells(const std::vector<Hit>& hits, int period, double rise, double fall,
-                           Side side) {
-    std::vector<double> lane(static_cast<std::size_t>(period), 0.0);
+Track swells_after(const std::vector<Hit>& hits, int period, double rise, double fall,
+                   Side side) {
+    Track lane(static_cast<std::size_t>(period), 0.0);
     const int span = static_cast<int>(std::ceil(rise + fall));
     for (std::size_t i = 0; i < hits.size(); ++i) {
         const double size = hits[i].weight * side(i);
@@ -38,24 +38,12 @@ std::vector<double> swells(const std::vector<Hit>& hits, int period, double rise
     return lane;
 }
 
-inline std::vector<double> swells(const std::vector<Hit>& hits, int period, double rise,
-                                  double fall) {
-    return swells(hits, period, rise, fall, [](std::size_t) { return 1.0; });
-}
-
-// Sizes each swell by its hit's weight once more, so that accents stand well
-// clear of the ghost notes that fill a dense lane.
-inline auto emphasised(const std::vector<Hit>& hits) {
-    return [&hits](std::size_t i) { return hits[i].weight; };
+inline Track swells_after(const std::vector<Hit>& hits, int period, double rise, double fall) {
+    return swells_after(hits, period, rise, fall, [](std::size_t) { return 1.0; });
 }
 
 // Alternates +1, -1, +1, ... along the hits of a score.
 inline double alternate(std::size_t i) { return i % 2 == 0 ? 1.0 : -1.0; }
-
-// Alternating sides, each swell sized by its hit's weight once more.
-inline auto alternate_emphasised(const std::vector<Hit>& hits) {
-    return [&hits](std::size_t i) { return alternate(i) * hits[i].weight; };
-}
 
 // Sides for a lane of detail: every full hit (normal or accent) swings to the
 // side opposite the last full hit, and a ghost note echoes that last side.
@@ -73,19 +61,18 @@ inline auto full_hits_alternate(const std::vector<Hit>& hits) {
 // swells given by `sides_of(lane hits)`: unlike a merged role, two lanes that
 // sound on one pip (a bass doubling a hat) both count.
 template <typename SidesOf>
-std::vector<double> layered_swells(const Groove& groove, int period, double rise, double fall,
-                                   SidesOf sides_of) {
-    std::vector<double> sum(static_cast<std::size_t>(period), 0.0);
+Track layered_swells_after(const Groove& groove, int period, double rise, double fall,
+                           SidesOf sides_of) {
+    Track sum(static_cast<std::size_t>(period), 0.0);
     for (const Lane& lane : groove.lanes) {
-        const std::vector<double> one = swells(lane.hits, period, rise, fall, sides_of(lane.hits));
+        const Track one = swells_after(lane.hits, period, rise, fall, sides_of(lane.hits));
         for (std::size_t p = 0; p < sum.size(); ++p) sum[p] += one[p];
     }
     return sum;
 }
 
-inline std::vector<double> layered_swells(const Groove& groove, int period, double rise,
-                                          double fall) {
-    return layered_swells(groove, period, rise, fall, [](const std::vector<Hit>&) {
+inline Track layered_swells_after(const Groove& groove, int period, double rise, double fall) {
+    return layered_swells_after(groove, period, rise, fall, [](const std::vector<Hit>&) {
         return [](std::size_t) { return 1.0; };
     });
 }
@@ -111,9 +98,8 @@ inline auto cycling_sides(const std::vector<Hit>& hits) {
 
 // Detail from every lane: within each lane, full hits swell to alternate sides
 // and ghost notes echo the last side (see full_hits_alternate).
-inline std::vector<double> alternating_detail(const Groove& groove, int period, double rise,
-                                              double fall) {
-    return layered_swells(groove, period, rise, fall, [](const std::vector<Hit>& lane) {
+inline Track alternating_detail(const Groove& groove, int period, double rise, double fall) {
+    return layered_swells_after(groove, period, rise, fall, [](const std::vector<Hit>& lane) {
         return full_hits_alternate(lane);
     });
 }
@@ -121,9 +107,8 @@ inline std::vector<double> alternating_detail(const Groove& groove, int period, 
 // A phase in [0, 1) that starts at 0 on pip 0 and returns to 1 exactly at the
 // loop's end, advancing at `calm` per pip plus the weights of the hits spread
 // over `width` pips around each: faster where the score is dense and strong.
-inline std::vector<double> score_phase(const std::vector<Hit>& hits, int period, double calm,
-                                       double width) {
-    std::vector<double> rate(static_cast<std::size_t>(period), calm);
+inline Track score_phase(const std::vector<Hit>& hits, int period, double calm, double width) {
+    Track rate(static_cast<std::size_t>(period), calm);
     const int reach = static_cast<int>(std::ceil(width));
     const double loop = static_cast<double>(period);
     for (const Hit& h : hits) {
@@ -133,7 +118,7 @@ inline std::vector<double> score_phase(const std::vector<Hit>& hits, int period,
                 h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
         }
     }
-    std::vector<double> phase(static_cast<std::size_t>(period), 0.0);
+    Track phase(static_cast<std::size_t>(period), 0.0);
     double total = 0.0;
     for (double r : rate) total += r;
     double run = 0.0;
@@ -143,9 +128,6 @@ inline std::vector<double> score_phase(const std::vector<Hit>& hits, int period,
     }
     return phase;
 }
-
-// A smooth, odd limit: close to v for small v, never reaching +-limit.
-inline double soften(double v, double limit) { return limit * std::tanh(v / limit); }
 
 // Merges two scores into one in pip order; where both hit one pip the
 // stronger hit stands.
@@ -165,13 +147,6 @@ inline std::vector<Hit> merge_hits(const std::vector<Hit>& a, const std::vector<
         }
     }
     return out;
-}
-
-// Rows from three lanes, keeping the axes beyond `dimensions` at exactly 0.0.
-inline Rows rows_within(int dimensions, const std::vector<double>& x, const std::vector<double>& y,
-                        const std::vector<double>& z) {
-    return rows_from_lanes(static_cast<int>(x.size()), x, dimensions >= 2 ? y : std::vector<double>{},
-                           dimensions >= 3 ? z : std::vector<double>{});
 }
 
 }  // namespace gen::beat

@@ -10,26 +10,25 @@ namespace gen::beat {
 Rows beat_spiral(const BeatInput& in) {
     constexpr double kRounding = 0.97;
     const int period = in.period;
-    const std::vector<double> phase = score_phase(in.roles.all, period, 0.012, 12.0);
-    const std::vector<double> wobble = swells(in.roles.all, period, 6.0, 18.0, alternate);
-    const std::vector<double> ripple =
-alternating_detail(in.groove, period, 5.0, 12.0);
-    std::vector<double> x(phase.size());
-    std::vector<double> y(phase.size());
-    std::vector<double> z(phase.size());
+    const Track phase = score_phase(in.roles.all, period, 0.012, 12.0);
+    const Track wobble = swells_after(in.roles.all, period, 6.0, 18.0, alternate);
+    const Track ripple = alternating_detail(in.groove, period, 5.0, 12.0);
+    Track x(phase.size());
+    Track y(phase.size());
+    Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
         // A triangle wave with rounded tips: the radius shrinks and grows at
         // an even pace, so each turn visibly spirals.
         const double breath =
             0.5 + 0.5 * std::asin(kRounding * std::cos(phase_angle(static_cast<int>(p), period))) /
                       std::asin(kRounding);
-        const double radius = 0.14 + 0.6 * breath + 0.1 * soften(wobble[p], 1.0);
+        const double radius = 0.14 + 0.6 * breath + 0.1 * soft_limit(wobble[p], 1.0);
         const double turn = kTwoPi * 2.0 * phase[p];
         x[p] = radius * std::cos(turn);
         y[p] = radius * std::sin(turn);
-        z[p] = 0.7 * (breath - 0.5) + 0.38 * soften(ripple[p], 1.0);
+        z[p] = 0.7 * (breath - 0.5) + 0.38 * soft_limit(ripple[p], 1.0);
     }
-    return rows_within(in.dimensions, x, y, z);
+    return beat_rows(in.dimensions, x, y, z);
 }
 
 }  // namespace gen::beat
