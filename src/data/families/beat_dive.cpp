@@ -1,7 +1,7 @@
 // Bass-led dive: every bass note starts a broad plunge into depth that
 // recovers slowly, the point sinking a little with it; the drums answer as a
-// counterweight, each drum hit swinging it to the side opposite the last one
-// and every kick and backbeat lifting it.
+// counterweight, each full drum hit swinging it to the side opposite the last
+// (a ghost note leans the same way again) and every kick and backbeat lifting it.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -9,7 +9,8 @@ namespace gen::beat {
 Rows beat_dive(const BeatInput& in) {
     const int period = in.period;
     const Track plunge = swells_after(in.roles.bass, period, 14.0, 90.0);
-    const Track sway = swells_after(in.roles.percussion, period, 6.0, 26.0, alternate);
+    const Track sway = swells_after(in.roles.percussion, period, 6.0, 26.0,
+                                     full_hits_alternate(in.roles.percussion));
     const Track lift =
         swells_after(merge_hits(in.roles.kick, in.roles.backbeat), period, 6.0, 24.0);
     Track x(plunge.size());

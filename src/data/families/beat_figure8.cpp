@@ -20,7 +20,7 @@ Rows beat_figure8(const BeatInput& in) {
         const double size = 0.45 + 0.4 * soft_limit(swell[p], 1.0);
         const double turn = kTwoPi * bars * phase[p] - kPi / 2.0;
         x[p] = size * std::sin(turn);
-        y[p] = 0.45 * size * std::sin(2.0 * turn) + 0.45 * soft_limit(lift[p], 1.0) - 0.15;
+        y[p] = 0.6 * size * std::sin(2.0 * turn) + 0.45 * soft_limit(lift[p], 1.0) - 0.15;
         const double drift = 0.15 * std::sin(phase_angle(static_cast<int>(p), period));
         z[p] = 0.33 * std::cos(turn) + drift + 0.42 * soft_limit(weave[p], 1.0);
     }
