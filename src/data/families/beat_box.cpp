@@ -1,8 +1,8 @@
 // Rounded corner tour: the point goes round a square with softened corners,
 // one lap a bar, its phase advancing with the weight of the score so it
 // hurries through dense passages and lingers in sparse ones; the corners
-// alternate near and far, every hit presses the point outward a little, and
-// full hits ripple depth to alternate sides.
+// alternate near and far, every hit presses the point outward a little, full
+// hits ripple depth to alternate sides, and depth drifts once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -23,7 +23,7 @@ Rows beat_box(const BeatInput& in) {
         const double out = 1.0 + 0.25 * soft_limit(press[p] / 1.5, 1.0);
         x[p] = out * edge * std::tanh(corner * std::cos(turn));
         y[p] = out * edge * std::tanh(corner * std::sin(turn));
-        const double drift = 0.15 * std::cos(phase_angle(static_cast<int>(p), period));
+        const double drift = 0.15 * std::cos(loop_angle(p, period));
         z[p] = 0.42 * std::sin(2.0 * turn) + drift + 0.25 * soft_limit(ripple[p], 1.0);
     }
     return beat_rows(in.dimensions, x, y, z);

@@ -1,7 +1,8 @@
 // Closed corkscrew: two steady turns round the loop while depth rides one slow
 // wave forward and back and heaves with the low notes, so the path is a coil
 // that closes on itself; every percussion hit swells the radius by its weight,
-// and full hits twist depth to alternate sides.
+// and every hit twists depth to the next side round a cycle that stronger
+// hits leap further along.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

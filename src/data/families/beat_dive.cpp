@@ -1,7 +1,8 @@
 // Bass-led dive: every bass note starts a broad plunge into depth that
 // recovers slowly, the point sinking a little with it; the drums answer as a
 // counterweight, each full drum hit swinging it to the side opposite the last
-// (a ghost note leans the same way again) and every kick and backbeat lifting it.
+// (a ghost note leans the same way again) and every kick and backbeat lifting
+// it. Depth drifts slowly once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -21,7 +22,7 @@ Rows beat_dive(const BeatInput& in) {
         const double depth = soft_limit(plunge[p] / 1.5, 1.0);
         x[p] = soft_limit(0.6 * sway[p], 0.75);
         y[p] = 0.05 - 0.35 * depth + 0.45 * soft_limit(lift[p], 1.0);
-        z[p] = 0.3 - 1.05 * depth + 0.1 * std::cos(phase_angle(static_cast<int>(p), period));
+        z[p] = 0.3 - 1.05 * depth + 0.1 * std::cos(loop_angle(p, period));
     }
     return beat_rows(in.dimensions, x, y, z);
 }

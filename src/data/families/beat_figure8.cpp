@@ -1,7 +1,9 @@
 // Woven figure eight: one eight a bar, its lobes at beats 1 and 3 and its
 // crossings at 2 and 4; the lobes swell after every kick and shrink back
 // between, each backbeat lifts the point where it crosses, and depth brings
-// one crossing near and the other far. The weave hurries where the score is busy.
+// one crossing near and the other far, every lane's full hits weaving it to
+// alternate sides. The eight hurries where the score is busy, and its depth
+// drifts once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -21,7 +23,7 @@ Rows beat_figure8(const BeatInput& in) {
         const double turn = kTwoPi * bars * phase[p] - kPi / 2.0;
         x[p] = size * std::sin(turn);
         y[p] = 0.6 * size * std::sin(2.0 * turn) + 0.45 * soft_limit(lift[p], 1.0) - 0.15;
-        const double drift = 0.15 * std::sin(phase_angle(static_cast<int>(p), period));
+        const double drift = 0.15 * std::sin(loop_angle(p, period));
         z[p] = 0.33 * std::cos(turn) + drift + 0.42 * soft_limit(weave[p], 1.0);
     }
     return beat_rows(in.dimensions, x, y, z);

@@ -1,7 +1,8 @@
 // Weighted pendulum: a bob hangs below a pivot and swings through a low arc,
 // two swings a bar, circling a little in depth as it goes; its phase hurries
-// where the score is dense and its arc widens as the weight of recent hits
-// builds, narrowing again in sparse stretches.
+// where the score is dense, its arc widens as the weight of recent hits builds
+// and narrows in sparse stretches, and full hits nudge it in depth, each lane
+// to alternate sides. The pivot drifts slowly once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -17,9 +18,10 @@ Rows beat_pendulum(const BeatInput& in) {
     Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
         const double reach = 0.3 + 0.65 * soft_limit(energy[p] / 4.0, 1.0);
+        // The loop starts at the end of a swing, where the bob is slowest.
         const double turn = kTwoPi * swings * phase[p] + kPi / 2.0;
         const double angle = 1.25 * reach * std::sin(turn);
-        x[p] = 0.78 * std::sin(angle) + 0.08 * std::cos(phase_angle(static_cast<int>(p), period));
+        x[p] = 0.78 * std::sin(angle) + 0.08 * std::cos(loop_angle(p, period));
         y[p] = -0.72 + 1.1 * (1.0 - std::cos(angle));
         z[p] = 0.45 * reach * std::cos(turn) - 0.4 * soft_limit(nudge[p], 1.0);
     }
