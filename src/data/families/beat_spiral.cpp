@@ -18,9 +18,10 @@ Rows beat_spiral(const BeatInput& in) {
     Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
         // A triangle wave with rounded tips: the radius shrinks and grows at
-        // an even pace, so each turn visibly spirals.
+        // an even pace, so each turn visibly spirals. It is widest a quarter
+        // of the way round, not at the seam, where the point would move fastest.
         const double breath =
-            0.5 + 0.5 * std::asin(kRounding * std::cos(phase_angle(static_cast<int>(p), period))) /
+            0.5 + 0.5 * std::asin(kRounding * std::sin(phase_angle(static_cast<int>(p), period))) /
                       std::asin(kRounding);
         const double radius = 0.14 + 0.6 * breath + 0.1 * soft_limit(wobble[p], 1.0);
         const double turn = kTwoPi * 2.0 * phase[p];
