@@ -128,3 +128,25 @@ def test_ricochet_leaves_from_rest_at_every_onset(style):
     assert [pip for pip, _ in score.all if not np.array_equal(r[pip], rest)] == []
     still = [pip for pip, _ in score.all if np.abs(r[(pip + 3) % score.period] - rest).max() < 0.005]
     assert still == []
+
+
+def test_ricochet_shots_reach_further_for_stronger_hits():
+    """Ghost < normal < accent: among shots with room to travel (20 pips or more
+    before the next onset), every weaker shot's furthest reach falls short of
+    every stronger one's within a style."""
+    compared, reversed_order = 0, []
+    for style, score in SCORES.items():
+        r = rows(style, "ricochet")
+        rest = r[score.all[0][0]]
+        reach = {}
+        for i, (pip, weight) in enumerate(score.all):
+            gap = (score.all[(i + 1) % len(score.all)][0] - pip) % score.period or score.period
+            if gap >= 20:
+                shot = [(pip + d) % score.period for d in range(gap)]
+                reach.setdefault(weight, []).append(np.linalg.norm(r[shot] - rest, axis=1).max())
+        weights = sorted(reach)
+        for weaker, stronger in zip(weights, weights[1:]):
+            compared += 1
+            if not max(reach[weaker]) < min(reach[stronger]):
+                reversed_order.append((style, weaker, stronger))
+    assert compared > 30 and reversed_order == []
