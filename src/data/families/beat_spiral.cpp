@@ -1,5 +1,5 @@
-// Breathing spiral: two turns a loop while the radius contracts from wide to
-// tight and expands back, one breath a loop, so the path spirals in and out
+// Breathing spiral: two turns a loop while the radius expands from tight to
+// wide and contracts back, one breath a loop, so the path spirals out and in
 // again with no break at the seam; the turning runs with the score's weight,
 // successive hits nudge the radius out and in, and depth follows the
 // breath, full hits rippling it to alternate sides.
@@ -17,12 +17,12 @@ Rows beat_spiral(const BeatInput& in) {
     Track y(phase.size());
     Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
-        // A triangle wave with rounded tips: the radius shrinks and grows at
-        // an even pace, so each turn visibly spirals. It is widest a quarter
-        // of the way round, not at the seam, where the point would move fastest.
+        // A triangle wave with rounded tips over the same phase as the turning:
+        // the first turn widens at an even pace from the tightest point, at
+        // the seam, to the widest, the second narrows back, so each turn
+        // visibly spirals.
         const double breath =
-            0.5 + 0.5 * std::asin(kRounding * std::sin(phase_angle(static_cast<int>(p), period))) /
-                      std::asin(kRounding);
+            0.5 - 0.5 * std::asin(kRounding * std::cos(kTwoPi * phase[p])) / std::asin(kRounding);
         const double radius = 0.14 + 0.6 * breath + 0.1 * soft_limit(wobble[p], 1.0);
         const double turn = kTwoPi * 2.0 * phase[p];
         x[p] = radius * std::cos(turn);
