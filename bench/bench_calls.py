@@ -25,6 +25,13 @@ def ns_per_call(function, args, number=200_000, repeat=5):
     return best / number * 1e9
 
 
+def beat_names():
+    """The first, middle and last beat names in the bytewise name order."""
+    names = sorted((e["name"] for e in kinetrope.catalogue() if e["name"].startswith("beat_")),
+                   key=lambda n: n.encode())
+    return names[0], names[len(names) // 2], names[-1]
+
+
 def main():
     floor = load_call_floor()
     cases = [
@@ -35,7 +42,7 @@ def main():
         ("kinetrope.sample('bounce', p)", kinetrope.sample, ("bounce", 37)),
         ("kinetrope.sample('lfo_breathe', p)", kinetrope.sample, ("lfo_breathe", 37)),
         ("kinetrope.sample('weave_5_9', p)", kinetrope.sample, ("weave_5_9", 37)),
-    ]
+    ] + [(f"kinetrope.sample('{name}', p)", kinetrope.sample, (name, 37)) for name in beat_names()]
     # Interleave the rounds so that a noisy neighbour affects every case alike.
     results = {label: float("inf") for label, _, _ in cases}
     for _ in range(3):
@@ -43,9 +50,9 @@ def main():
             results[label] = min(results[label], ns_per_call(function, args))
     base = results[cases[0][0]]
     direct = results["kinetrope.bounce(p)"]
-    print(f"{'call':40s} {'ns/call':>8s} {'x floor':>8s} {'x bounce(p)':>12s}")
+    print(f"{'call':58s} {'ns/call':>8s} {'x floor':>8s} {'x bounce(p)':>12s}")
     for label, _, _ in cases:
-        print(f"{label:40s} {results[label]:8.1f} {results[label] / base:8.2f} {results[label] / direct:12.2f}")
+        print(f"{label:58s} {results[label]:8.1f} {results[label] / base:8.2f} {results[label] / direct:12.2f}")
 
 
 if __name__ == "__main__":

@@ -46,6 +46,15 @@ def test_table_follows_in_table_order_unsorted():
     assert len(set(names)) == len(names)
 
 
+def test_the_beat_family_closes_the_catalogue():
+    entries = kinetrope.catalogue()
+    assert len(entries) == 1731
+    last = entries[-1]
+    assert (last["name"], last["period_pips"], last["dimensions"]) == ("beat_dembow_push_ricochet", 512, 3)
+    spaced = [e["name"] for e in entries if e["description"].endswith(" ")]
+    assert len(spaced) == 72 and all(name.startswith("beat_") for name in spaced)
+
+
 def test_every_call_builds_new_objects():
     first = kinetrope.catalogue()
     first[0]["name"] = "changed"

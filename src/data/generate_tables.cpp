@@ -89,7 +89,11 @@ void check_record(const Record& r) {
             largest = std::max(largest, std::fabs(axis(r.rows[i], a) - axis(r.rows[i - 1], a)));
         }
         const double seam = std::fabs(axis(r.rows.front(), a) - axis(r.rows.back(), a));
-        if (seam > largest) fail(r.name, "the loop does not close smoothly");
+        if (seam > largest) {
+            fail(r.name, std::string("the loop does not close smoothly on ") + "xyz"[a] + ": " +
+                             std::to_string(seam) + " across the seam, " +
+                             std::to_string(largest) + " at most inside");
+        }
     }
     const Row& first = r.rows.front();
     const bool at_origin = first.x == 0.0 && first.y == 0.0 && first.z == 0.0;
@@ -128,6 +132,66 @@ void check_table(const Table& table) {
     }
     for (const std::string& name : kStartsAtOrigin) {
         if (names.count(name) == 0) fail(name, "listed as starting at the origin but not in the table");
+    }
+}
+
+// What the complete table holds as a whole: its size, the mix of periods
+// and dimensions, the patterns with a silent x, the span of the values and
+// the number of patterns that start at the origin.
+constexpr std::size_t kRecords = 1716;
+constexpr std::size_t kRows = 1022912;
+constexpr std::size_t kOriginStarts = 71;
+const std::map<int, int> kPeriodCounts = {
+    {160, 3},  {224, 5},  {256, 41},   {288, 5}, {320, 4}, {352, 6},  {384, 4},  {416, 6},
+    {448, 6},  {480, 5},  {512, 1304}, {544, 1}, {608, 1}, {640, 1},  {768, 17}, {1024, 307}};
+const std::map<int, int> kDimensionCounts = {{1, 29}, {2, 321}, {3, 1366}};
+constexpr std::size_t kSilentX = 18;
+
+void expect_count(const std::string& what, std::size_t found, std::size_t expected) {
+    if (found != expected) {
+        throw std::runtime_error("the table has " + std::to_string(found) + " " + what + ", not " +
+                                 std::to_string(expected));
+    }
+}
+
+void expect_count(const std::string& what, const std::map<int, int>& found,
+                  const std::map<int, int>& expected) {
+    if (found == expected) return;
+    std::ostringstream listed;
+    listed << "the table's " << what << " is";
+    for (const auto& [value, count] : found) listed << ' ' << value << ':' << count;
+    throw std::runtime_error(listed.str());
+}
+
+void check_whole_table(const Table& table) {
+    std::size_t rows = 0;
+    std::size_t origin_starts = 0;
+    std::size_t silent_x = 0;
+    std::map<int, int> periods;
+    std::map<int, int> dimensions;
+    double lowest = 0.0;
+    double highest = 0.0;
+    for (const Record& r : table) {
+        rows += r.rows.size();
+        ++periods[r.period];
+        ++dimensions[r.dimensions];
+        if (x_is_silent(r.name)) ++silent_x;
+        const Row& first = r.rows.front();
+        if (first.x == 0.0 && first.y == 0.0 && first.z == 0.0) ++origin_starts;
+        for (const Row& row : r.rows) {
+            lowest = std::min({lowest, row.x, row.y, row.z});
+            highest = std::max({highest, row.x, row.y, row.z});
+        }
+    }
+    expect_count("records", table.size(), kRecords);
+    expect_count("rows", rows, kRows);
+    expect_count("count by period", periods, kPeriodCounts);
+    expect_count("count by dimensions", dimensions, kDimensionCounts);
+    expect_count("patterns with a silent x", silent_x, kSilentX);
+    expect_count("patterns starting at the origin", origin_starts, kOriginStarts);
+    if (lowest != kLowest || highest != kHighest) {
+        throw std::runtime_error("the values span " + std::to_string(lowest) + " to " +
+                                 std::to_string(highest) + ", not -0.92 to 1");
     }
 }
 
@@ -242,6 +306,7 @@ int main(int argc, char** argv) {
             gen::check_steps(r);
         }
         gen::check_table(table);
+        gen::check_whole_table(table);
         gen::write_samples(table, dir + "/builtin_samples.bin", dir + "/builtin_samples.S");
         gen::write_records(table, dir + "/builtin_records.cpp");
         std::cout << "generate_tables: " << table.size() << " patterns\n";

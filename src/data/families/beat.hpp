@@ -44,7 +44,7 @@ struct Groove {
 // stay empty (a bare kick pulse has no side accents).
 struct Roles {
     std::vector<Hit> kick;        // kick lanes
-    std::vector<Hit> backbeat;    // snare, clap, rim
+    std::vector<Hit> backbeat;    // snare, clap; else rim
     std::vector<Hit> hats;        // closed and open hats, ride, shaker
     std::vector<Hit> percussion;  // every lane that is not a bass lane
     std::vector<Hit> bass;        // bass, log drum, rumble
@@ -96,10 +96,10 @@ const Score& score_of(std::string_view key);
 Groove parse_groove(const Score& score);
 
 // The kinds of sound a lane names: kick (kick, break kick), backbeat (snare,
-// clap, rim), cymbal (hat, open hat, ride, crash, shaker), wood_metal (clave,
+// clap), rim, cymbal (hat, open hat, ride, crash, shaker), wood_metal (clave,
 // bell, cowbell), perc, tom (tom, low tom, high tom), bass (bass, log drum,
 // rumble). Throws for a lane name outside these.
-enum class Sound { kick, backbeat, cymbal, wood_metal, perc, tom, bass };
+enum class Sound { kick, backbeat, rim, cymbal, wood_metal, perc, tom, bass };
 Sound sound_of(std::string_view lane);
 
 // The roles of a groove, each merged from the lanes that the fallback order

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 #include <vector>
 
 #include "beat.hpp"
@@ -74,13 +75,51 @@ inline int gap_after(const std::vector<Hit>& hits, std::size_t i, int period) {
     return ((next - hits[i].pip) % period + period) % period;
 }
 
-// A smooth, odd, increasing squash into (-limit, limit): nearly the identity
-// for small values, so a sparse score keeps its proportions and a dense one
-// saturates instead of leaving the range.
-inline double soft_limit(double value, double limit) { return limit * std::tanh(value / limit); }
+// Small flicks, alternating in sign, for the hits a motion does not lead
+// with, so that the whole score, hats and bass notes included, leaves its
+// mark: `gain` times the hit's weight, over `half_width` pips either side.
+inline Track flicks(const std::vector<Hit>& hits, int period, double gain, double half_width = 6.0) {
+    Track track(static_cast<std::size_t>(period), 0.0);
+    add_bumps(track, hits, half_width,
+              [gain](const Hit& h, std::size_t i) { return (i % 2 == 0 ? gain : -gain) * h.weight; });
+    return track;
+}
+
+// One slow swell over the whole loop, so that a phrase whose bars repeat
+// in another order (a 3-2 and a 2-3 clave) still moves differently.
+inline double phrase_wave(int pip, int period, double gain, double phase = 0.0) {
+    return gain * std::sin(phase_angle(pip, period) + phase);
+}
+
+// A smooth, odd, increasing squash into (-limit, limit): the identity up to
+// half the limit, then a tanh knee, so that a sparse score keeps its
+// proportions and a dense one saturates instead of leaving the range.
+inline double soft_limit(double value, double limit) {
+    const double knee = 0.5 * limit;
+    const double size = std::fabs(value);
+    if (size <= knee) return value;
+    return std::copysign(knee + (limit - knee) * std::tanh((size - knee) / (limit - knee)), value);
+}
 
 inline void soft_limit(Track& track, double limit) {
     for (double& v : track) v = soft_limit(v, limit);
+}
+
+// A triangular average over `reach` pips either side, around the loop: it
+// rounds off corners without moving anything by more than a few pips.
+inline Track smoothed(const Track& track, int reach) {
+    const int period = static_cast<int>(track.size());
+    Track out(track.size(), 0.0);
+    double total = 0.0;
+    for (int d = -reach; d <= reach; ++d) total += reach + 1 - std::abs(d);
+    for (int p = 0; p < period; ++p) {
+        double sum = 0.0;
+        for (int d = -reach; d <= reach; ++d) {
+            sum += (reach + 1 - std::abs(d)) * track[static_cast<std::size_t>(((p + d) % period + period) % period)];
+        }
+        out[static_cast<std::size_t>(p)] = sum / total;
+    }
+    return out;
 }
 
 // Rows from the lanes a pattern may move: x, y and z, with the axes at or
@@ -111,6 +150,31 @@ inline std::vector<Hit> backbeat_or_answer(const Roles& roles) {
     std::vector<Hit> answer;
     for (std::size_t i = 1; i < roles.kick.size(); i += 2) answer.push_back(roles.kick[i]);
     return answer;
+}
+
+// A drum gesture with its side: -1 for a kick, +1 for the backbeat.
+struct SidedHit {
+    Hit hit;
+    double side = 0.0;
+};
+
+// The kicks and the backbeat (or its stand-in) in time order; where a kick
+// and the backbeat share a pip, the backbeat decides the side and the
+// stronger of the two the weight.
+inline std::vector<SidedHit> kick_and_answer(const Roles& roles) {
+    const std::vector<Hit> answer = backbeat_or_answer(roles);
+    const std::vector<Hit>& kick = roles.kick;
+    std::vector<SidedHit> sided;
+    std::size_t k = 0, b = 0;
+    while (k < kick.size() || b < answer.size()) {
+        const bool kick_first = b == answer.size() || (k < kick.size() && kick[k].pip < answer[b].pip);
+        Hit hit = kick_first ? kick[k++] : answer[b++];
+        if (!kick_first && k < kick.size() && kick[k].pip == hit.pip) {
+            hit.weight = std::max(hit.weight, kick[k++].weight);
+        }
+        sided.push_back({hit, kick_first ? -1.0 : 1.0});
+    }
+    return sided;
 }
 
 // Distance in pips from `from` forward to `to` around the loop, in [0, period).
@@ -145,6 +209,82 @@ inline Track eased_goals(const std::vector<Goal>& goals, int period, int travel,
         }
     }
     return track;
+}
+
+// The angle of a small wheel that the hits turn once a beat: it creeps on
+// its own and hurries through each hit in proportion to the hit's weight, so
+// that the weights, the swing and the gaps of a lane all show in where the
+// wheel stands.
+inline Track wheel_angle(const std::vector<Hit>& hits, int period) {
+    Track speed(static_cast<std::size_t>(period), 0.25);
+    add_bumps(speed, hits, 8.0, [](const Hit& h, std::size_t) { return h.weight; });
+    double total = 0.0;
+    for (const double v : speed) total += v;
+    const double turns = static_cast<double>(period) / kPipsPerBeat;
+    Track angle(speed.size());
+    double travelled = 0.0;
+    for (std::size_t p = 0; p < speed.size(); ++p) {
+        angle[p] = kTwoPi * turns * travelled / total;
+        travelled += speed[p];
+    }
+    return angle;
+}
+
+// The hits of every lane of the groove that sounds one of `sounds`, one per
+// pip, the strongest where lanes coincide.
+inline std::vector<Hit> lane_hits(const Groove& groove, std::initializer_list<Sound> sounds) {
+    std::vector<Hit> hits;
+    for (const Lane& lane : groove.lanes) {
+        if (std::find(sounds.begin(), sounds.end(), sound_of(lane.name)) == sounds.end()) continue;
+        for (const Hit& h : lane.hits) {
+            auto at = std::find_if(hits.begin(), hits.end(), [&](const Hit& o) { return o.pip == h.pip; });
+            if (at == hits.end()) {
+                hits.push_back(h);
+            } else {
+                at->weight = std::max(at->weight, h.weight);
+            }
+        }
+    }
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.pip < b.pip; });
+    return hits;
+}
+
+// The score's texture beside its drums, each kind of sound in a direction
+// of its own, so that two grooves on one kick and backbeat still move
+// differently: the hats, ride and shaker flick sideways, alternating, and
+// turn a small wheel; bass notes the kick does not double lift the point and
+// draw it back; the remaining percussion (toms, bells, perc, rims beside the
+// backbeat) nods it down and forward. Each flick is `gain` times the hit's
+// weight at most. A bare kick pulse has no texture.
+struct Texture {
+    Track x, y, z;
+    Track wheel_x, wheel_y;  // the hats' wheel, for the caller to place
+};
+
+inline Texture texture(const BeatInput& in, double gain) {
+    const Roles& roles = in.roles;
+    const std::vector<Hit> cymbals = lane_hits(in.groove, {Sound::cymbal});
+    const std::vector<Hit> hats = without(cymbals, roles.kick);
+    const std::vector<Hit> bass = without(lane_hits(in.groove, {Sound::bass}), roles.kick);
+    const std::vector<Hit> rest =
+        without(without(lane_hits(in.groove, {Sound::perc, Sound::tom, Sound::wood_metal, Sound::rim}),
+                        roles.kick),
+                roles.backbeat);
+    const int period = in.period;
+    const Track still(static_cast<std::size_t>(period), 0.0);
+    Texture t{flicks(hats, period, gain), still, still, still, still};
+    add_bumps(t.y, bass, 10.0, [gain](const Hit& h, std::size_t) { return gain * h.weight; });
+    add_bumps(t.z, bass, 10.0, [gain](const Hit& h, std::size_t) { return -0.8 * gain * h.weight; });
+    add_bumps(t.y, rest, 7.0, [gain](const Hit& h, std::size_t) { return -gain * h.weight; });
+    add_bumps(t.z, rest, 7.0, [gain](const Hit& h, std::size_t) { return 0.8 * gain * h.weight; });
+    if (!hats.empty()) {
+        const Track angle = wheel_angle(cymbals, period);
+        for (std::size_t p = 0; p < angle.size(); ++p) {
+            t.wheel_x[p] = 0.8 * gain * std::cos(angle[p]);
+            t.wheel_y[p] = 0.8 * gain * std::sin(angle[p]);
+        }
+    }
+    return t;
 }
 
 }  // namespace gen::beat

@@ -1,7 +1,9 @@
 // glide: one unbroken loop over the whole phrase, travelled faster where the
 // score is busy; every bass note throws the point outward and up in an
-// excursion that lasts as long as the note, while the other hits ripple the
-// path in small ticks.
+// excursion that lasts as long as the note, while the backbeat nudges it
+// from side to side and the rest of the score ripples it with its texture.
+#include <cmath>
+
 #include "beat_common.hpp"
 
 namespace gen::beat {
@@ -14,29 +16,41 @@ Rows beat_glide(const BeatInput& in) {
     double total = 0.0;
     for (const double v : pace) total += v;
 
-    // An excursion rises over six pips and falls back over the note's length.
+    // An excursion rises over a sixteenth and falls back over the note's length.
     Track excursion(size, 0.0);
     add_swells(
-        excursion, r.bass, 6.0,
+        excursion, r.bass, 16.0,
         [&](const Hit&, std::size_t i) {
-            return std::clamp(static_cast<double>(gap_after(r.bass, i, in.period)), 12.0, 64.0);
+            return std::clamp(static_cast<double>(gap_after(r.bass, i, in.period)), 16.0, 64.0);
         },
         [](const Hit& h, std::size_t) { return h.weight; });
     soft_limit(excursion, 1.0);
-    Track ripple(size, 0.0);
-    add_bumps(ripple, without(r.percussion, r.bass), 6.0,
-              [](const Hit& h, std::size_t i) { return (i % 2 == 0 ? 0.16 : -0.16) * h.weight; });
+    const Texture rest = texture(in, 0.3);
+    const Track nudge = flicks(r.backbeat, in.period, 0.3, 10.0);
 
     Track x(size), y(size), z(size);
     double travelled = 0.0;
     for (std::size_t p = 0; p < size; ++p) {
-        const double t = kTwoPi * travelled / total;
-        const double out = 1.0 + 0.55 * excursion[p];
-        x[p] = out * (0.5 * std::sin(t) + 0.08 * std::sin(2.0 * t));
-        y[p] = out * 0.3 * std::cos(t) + 0.3 * excursion[p] + ripple[p];
-        z[p] = 0.35 * std::sin(2.0 * t + 0.6) - 0.25 * excursion[p];
+        // Starting a little way round keeps the steepest stretch of every
+        // axis away from the seam.
+        const double t = kTwoPi * travelled / total + 0.8;
+        // The phrase loop, and the excursion straight out from its centre,
+        // a little up and back in depth.
+        const double across = 0.45 * std::sin(t) + 0.07 * std::sin(2.0 * t);
+        const double up = 0.3 * std::cos(t);
+        const double out = 0.42 * excursion[p] / std::hypot(across, up);
+        x[p] = across * (1.0 + out) + rest.x[p] + rest.wheel_x[p] + nudge[p];
+        y[p] = up * (1.0 + out) + 0.12 * excursion[p] + rest.y[p];
+        z[p] = 0.35 * std::sin(2.0 * t + 0.6) - 0.3 * excursion[p] + rest.z[p] + rest.wheel_y[p];
         travelled += pace[p];
     }
+    // A glide has no corners: the texture is felt, not jerked.
+    x = smoothed(x, 6);
+    y = smoothed(y, 6);
+    z = smoothed(z, 6);
+    soft_limit(x, 0.9);
+    soft_limit(y, 0.9);
+    soft_limit(z, 0.9);
     return beat_rows(in.dimensions, x, y, z);
 }
 

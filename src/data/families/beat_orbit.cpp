@@ -1,7 +1,7 @@
 // orbit: one turn a bar around the centre, hurrying through busy stretches
 // of the score (the bass notes count too) and lingering in sparse ones; each
 // hit swells the radius and pushes the point forward in depth, an accent
-// most, a ghost least.
+// most, a ghost least; the depth also drifts once over the phrase.
 #include "beat_common.hpp"
 
 namespace gen::beat {
@@ -34,7 +34,7 @@ Rows beat_orbit(const BeatInput& in) {
         const double radius = 0.4 + 0.42 * swell[p];
         x[p] = radius * std::cos(angle);
         y[p] = 0.85 * radius * std::sin(angle);
-        z[p] = 0.8 * (swell[p] - mean_swell);
+        z[p] = 0.8 * (swell[p] - mean_swell) + phrase_wave(static_cast<int>(p), in.period, 0.15);
         travelled += speed[p];
     }
     return beat_rows(in.dimensions, x, y, z);

@@ -1,6 +1,7 @@
 // recoil: each backbeat pushes the point sideways, sides alternating; each
 // kick counters downward; three sixteenths after a backbeat a smaller echo
-// draws it back the other way and away in depth.
+// draws it back the other way and away in depth; the rest of the score adds
+// its texture.
 #include "beat_common.hpp"
 
 namespace gen::beat {
@@ -34,14 +35,18 @@ Rows beat_recoil(const BeatInput& in) {
     }
     // The kick's counter is lowest on the kick itself.
     add_swells(
-        y, r.kick, 6.0,
+        y, r.kick, 8.0,
         [&](const Hit&, std::size_t i) {
             return std::min(40.0, static_cast<double>(gap_after(r.kick, i, in.period)));
         },
         [](const Hit& h, std::size_t) { return -0.7 * h.weight; });
-    // The other hits keep the depth from lying still between the drums.
-    add_bumps(z, without(without(r.all, r.kick), r.backbeat), 8.0,
-              [](const Hit& h, std::size_t) { return 0.16 * h.weight; });
+    // The rest of the score keeps the point from lying still between the
+    // drums: the hats flutter it in depth.
+    const Texture rest = texture(in, 0.26);
+    for (std::size_t p = 0; p < size; ++p) {
+        z[p] += rest.x[p] + rest.z[p] + rest.wheel_x[p] + phrase_wave(static_cast<int>(p), in.period, 0.12, 2.5);
+        y[p] += rest.y[p] + rest.wheel_y[p];
+    }
     soft_limit(x, 0.9);
     soft_limit(y, 0.9);
     soft_limit(z, 0.9);

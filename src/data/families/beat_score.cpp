@@ -56,18 +56,19 @@ const std::vector<RoleRule>& role_rules() {
     static const std::vector<RoleRule> rules = {
         // Every style has a kick; the rest of the chain keeps the rule total.
         {&Roles::kick, {{kick}, {bass}, {tom}, {perc}}},
-        // Side accents: snare, clap or rim; else the wooden and metal
-        // timekeepers (clave, bell, cowbell), other percussion, toms, the
-        // cymbals, the bass. A bare kick pulse has none of these and keeps
-        // no backbeat.
-        {&Roles::backbeat, {{backbeat}, {wood_metal}, {perc}, {tom}, {cymbal}, {bass}}},
+        // Side accents: snare or clap; else the rim (where a snare or clap
+        // plays, a rim is a running figure rather than the backbeat), the
+        // wooden and metal timekeepers (clave, bell, cowbell), other
+        // percussion, toms, the cymbals, the bass. A bare kick pulse has
+        // none of these and keeps no backbeat.
+        {&Roles::backbeat, {{backbeat}, {rim}, {wood_metal}, {perc}, {tom}, {cymbal}, {bass}}},
         // Upper-percussion detail: hats, ride, crash, shaker; else the
         // timekeepers, then whatever else sounds above the kick, then the kick.
-        {&Roles::hats, {{cymbal}, {wood_metal, perc}, {backbeat}, {tom}, {kick}}},
+        {&Roles::hats, {{cymbal}, {wood_metal, perc}, {backbeat, rim}, {tom}, {kick}}},
         // Low notes: bass, log drum, rumble; else the kick and the toms.
         {&Roles::bass, {{bass}, {kick, tom}}},
-        {&Roles::percussion, {{kick, backbeat, cymbal, wood_metal, perc, tom}}},
-        {&Roles::all, {{kick, backbeat, cymbal, wood_metal, perc, tom, bass}}},
+        {&Roles::percussion, {{kick, backbeat, rim, cymbal, wood_metal, perc, tom}}},
+        {&Roles::all, {{kick, backbeat, rim, cymbal, wood_metal, perc, tom, bass}}},
     };
     return rules;
 }
@@ -94,7 +95,7 @@ Sound sound_of(std::string_view lane) {
     static const std::map<std::string_view, Sound> kSounds = {
         {"kick", Sound::kick},         {"break kick", Sound::kick},
         {"snare", Sound::backbeat},    {"clap", Sound::backbeat},
-        {"rim", Sound::backbeat},      {"hat", Sound::cymbal},
+        {"rim", Sound::rim},           {"hat", Sound::cymbal},
         {"open hat", Sound::cymbal},   {"ride", Sound::cymbal},
         {"crash", Sound::cymbal},      {"shaker", Sound::cymbal},
         {"clave", Sound::wood_metal},  {"bell", Sound::wood_metal},

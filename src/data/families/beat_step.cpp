@@ -1,7 +1,8 @@
 // step: lateral steps that alternate, each kick stepping one way and each
-// backbeat the other, further for a stronger hit; the point rises a little
-// while it travels and every other hit ticks under it; in depth it leans
-// with the side it steps to and the same hits add detail.
+// backbeat (for a bare kick pulse every second kick) the other, further for
+// a stronger hit; the point rises a little while it travels, and in depth
+// it leans with the side it steps to over a slow phrase swell; the rest of
+// the score adds its texture.
 #include <cmath>
 
 #include "beat_common.hpp"
@@ -10,23 +11,12 @@ namespace gen::beat {
 
 Rows beat_step(const BeatInput& in) {
     const Roles& r = in.roles;
-    // Kick and backbeat in time order; where both fall on one pip the
-    // stronger decides the side (the kick on a tie).
     std::vector<Goal> goals;
-    std::size_t k = 0, b = 0;
-    while (k < r.kick.size() || b < r.backbeat.size()) {
-        const bool kick_first = b == r.backbeat.size() ||
-                                (k < r.kick.size() && r.kick[k].pip <= r.backbeat[b].pip);
-        Hit hit = kick_first ? r.kick[k++] : r.backbeat[b++];
-        double side = kick_first ? -1.0 : 1.0;
-        if (kick_first && b < r.backbeat.size() && r.backbeat[b].pip == hit.pip) {
-            if (r.backbeat[b].weight > hit.weight) side = 1.0;
-            hit.weight = std::max(hit.weight, r.backbeat[b++].weight);
-        }
-        goals.push_back({hit.pip, side * (0.3 + 0.5 * hit.weight)});
+    for (const SidedHit& s : kick_and_answer(r)) {
+        goals.push_back({s.hit.pip, s.side * (0.3 + 0.5 * s.hit.weight)});
     }
     // In a run of steps to one side every second one comes most of the way
-    // back, so a bare kick pulse still steps out and in.
+    // back, so the point steps out and in.
     bool back = false;
     for (std::size_t i = 1; i < goals.size(); ++i) {
         const bool same_side = (goals[i].target > 0.0) == (goals[i - 1].target > 0.0);
@@ -34,17 +24,20 @@ Rows beat_step(const BeatInput& in) {
         if (back) goals[i].target *= 0.4;
     }
     Track lift;
-    const Track x = eased_goals(goals, in.period, 24, &lift);
+    Track x = eased_goals(goals, in.period, 24, &lift);
 
-    Track y(static_cast<std::size_t>(in.period), 0.0);
-    for (std::size_t p = 0; p < y.size(); ++p) y[p] = 0.3 * lift[p];
-    const std::vector<Hit> ticks = without(without(r.all, r.kick), r.backbeat);
-    add_bumps(y, ticks, 6.0, [](const Hit& h, std::size_t) { return -0.22 * h.weight; });
-
-    Track z(y.size(), 0.0);
-    for (std::size_t p = 0; p < z.size(); ++p) z[p] = -0.45 * x[p];
-    add_bumps(z, ticks, 8.0,
-              [](const Hit& h, std::size_t i) { return (i % 2 == 0 ? 0.3 : -0.3) * h.weight; });
+    // The rest of the score: the hats flick the point up and down (and shuffle
+    // it a touch), bass notes and other percussion add their own texture.
+    const Texture rest = texture(in, 0.26);
+    Track y(x.size()), z(x.size());
+    for (std::size_t p = 0; p < x.size(); ++p) {
+        y[p] = 0.3 * lift[p] + 0.8 * (rest.x[p] + rest.wheel_x[p]) + rest.y[p] + rest.wheel_y[p];
+        z[p] = -0.45 * x[p] + rest.z[p] + phrase_wave(static_cast<int>(p), in.period, 0.15, 2.0);
+        x[p] += 0.35 * (rest.x[p] + rest.wheel_x[p]);
+    }
+    soft_limit(x, 0.9);
+    soft_limit(y, 0.9);
+    soft_limit(z, 0.9);
     return beat_rows(in.dimensions, x, y, z);
 }
 

@@ -1,0 +1,96 @@
+"""The beat scores as the tests read them: straight from the generator's data
+file, with the hits placed by the same rules, worked out afresh here (a
+sixteenth step s of bar b at 256 b + 16 s, an odd step late by round(16 swing),
+a triplet step at 256 b + round(256 s / 12)), and the lanes gathered into the
+roles that the motions follow."""
+
+import pathlib
+import re
+from dataclasses import dataclass
+
+SCORES = pathlib.Path(__file__).resolve().parent.parent / "src" / "data" / "families" / "beat_grooves.cpp"
+WEIGHTS = {"x": 1.0, "o": 0.65, "g": 0.35}
+KICK = {"kick", "break kick"}
+# The backbeat's stand-ins, nearest first; a bare kick pulse has none.
+BACKBEAT_ORDER = [
+    {"snare", "clap"},
+    {"rim"},
+    {"clave", "bell", "cowbell"},
+    {"perc"},
+    {"tom", "low tom", "high tom"},
+    {"hat", "open hat", "ride", "crash", "shaker"},
+    {"bass", "log drum", "rumble"},
+]
+# The upper percussion and its stand-ins, nearest first.
+HATS_ORDER = [
+    {"hat", "open hat", "ride", "crash", "shaker"},
+    {"clave", "bell", "cowbell", "perc"},
+    {"snare", "clap", "rim"},
+    {"tom", "low tom", "high tom"},
+    {"kick", "break kick"},
+]
+BASS = {"bass", "log drum", "rumble"}
+TOMS = {"tom", "low tom", "high tom"}
+
+
+@dataclass
+class Score:
+    key: str
+    period: int
+    lanes: dict  # lane name -> [(pip, weight)]
+
+    def merged(self, names):
+        """The hits of the named lanes, one per pip, the strongest where
+        lanes coincide, in pip order."""
+        strongest = {}
+        for name, hits in self.lanes.items():
+            if name in names:
+                for pip, weight in hits:
+                    strongest[pip] = max(strongest.get(pip, 0.0), weight)
+        return sorted(strongest.items())
+
+    @property
+    def kick(self):
+        return self.merged(KICK)
+
+    @property
+    def backbeat(self):
+        return next((hits for hits in map(self.merged, BACKBEAT_ORDER) if hits), [])
+
+    @property
+    def hats(self):
+        return next(hits for hits in map(self.merged, HATS_ORDER) if hits)
+
+    @property
+    def bass(self):
+        return self.merged(BASS) or self.merged(KICK | TOMS)
+
+    @property
+    def all(self):
+        return self.merged(set(self.lanes))
+
+
+def _place(grid, triplet, swing):
+    delay = round(16 * swing)
+    hits = []
+    for bar, cells in enumerate(grid.split(" |")):
+        for step, symbol in enumerate(cells):
+            if symbol == ".":
+                continue
+            offset = round(256 * step / 12) if triplet else 16 * step + (delay if step % 2 else 0)
+            hits.append((256 * bar + offset, WEIGHTS[symbol]))
+    return hits
+
+
+def read_scores():
+    """Every score in style order, keyed by style."""
+    text = SCORES.read_text(encoding="utf-8")
+    scores = {}
+    for key, bars, swing, body in re.findall(r'\{"(\w+)", (\d+), ([\d.]+), \{\n(.*?)\n    \}\},', text, re.S):
+        lanes = {}
+        for name, grid in re.findall(r'\{"([a-z ()]+)",\s+"([xog. |]+)"\}', body):
+            triplet = name.endswith(" (triplet)")
+            name = name.removesuffix(" (triplet)")
+            lanes.setdefault(name, []).extend(_place(grid, triplet, float(swing)))
+        scores[key] = Score(key, 256 * int(bars), lanes)
+    return scores
