@@ -78,7 +78,6 @@ Rows beat_spring(const BeatInput& in) {
     soft_limit(x, 0.9);
     soft_limit(y, 0.9);
     soft_limit(z, 0.9);
-    for (auto* t : {&x, &y, &z}) for (double& v : *t) v *= 0.5;  // LOCAL ONLY
     return beat_rows(in.dimensions, x, y, z);
 }
 
