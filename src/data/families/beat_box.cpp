@@ -19,11 +19,12 @@ Rows beat_box(const BeatInput& in) {
     Track y(phase.size());
     Track z(phase.size());
     for (std::size_t p = 0; p < phase.size(); ++p) {
+        const int pip = static_cast<int>(p);
         const double turn = kTwoPi * bars * phase[p] + kPi / 4.0;
         const double out = 1.0 + 0.25 * soft_limit(press[p] / 1.5, 1.0);
         x[p] = out * edge * std::tanh(corner * std::cos(turn));
         y[p] = out * edge * std::tanh(corner * std::sin(turn));
-        const double drift = 0.15 * std::cos(loop_angle(p, period));
+        const double drift = phrase_wave(pip, period, 0.15, kPi / 2.0);
         z[p] = 0.42 * std::sin(2.0 * turn) + drift + 0.25 * soft_limit(ripple[p], 1.0);
     }
     return beat_rows(in.dimensions, x, y, z);

@@ -18,11 +18,12 @@ Rows beat_dive(const BeatInput& in) {
     Track y(plunge.size());
     Track z(plunge.size());
     for (std::size_t p = 0; p < plunge.size(); ++p) {
+        const int pip = static_cast<int>(p);
         // Scaled so that a busy bass line still has room to plunge further.
         const double depth = soft_limit(plunge[p] / 1.5, 1.0);
         x[p] = soft_limit(0.6 * sway[p], 0.75);
         y[p] = 0.05 - 0.35 * depth + 0.45 * soft_limit(lift[p], 1.0);
-        z[p] = 0.3 - 1.05 * depth + 0.1 * std::cos(loop_angle(p, period));
+        z[p] = 0.3 - 1.05 * depth + phrase_wave(pip, period, 0.1, kPi / 2.0);
     }
     return beat_rows(in.dimensions, x, y, z);
 }

@@ -129,13 +129,6 @@ inline Track score_phase(const std::vector<Hit>& hits, int period, double calm, 
     return phase;
 }
 
-// The angle of pip p once round the loop, for a slow drift that ties a figure
-// to the loop's start: a groove and the same groove begun a bar later (a 3-2
-// and a 2-3 clave) then still move differently.
-inline double loop_angle(std::size_t p, int period) {
-    return phase_angle(static_cast<int>(p), period);
-}
-
 // Merges two scores into one in pip order; where both hit one pip the
 // stronger hit stands.
 inline std::vector<Hit> merge_hits(const std::vector<Hit>& a, const std::vector<Hit>& b) {

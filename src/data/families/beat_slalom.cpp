@@ -1,8 +1,8 @@
 // Drum slalom: the point travels side to side along an S, one run each way a
 // bar, depth drawing back on the run right and forward on the run left; each
 // backbeat cuts back with a quick hook against the direction of travel, each
-// kick lifts it off the S, every hit flicks depth. The runs hurry where the
-// score is busy.
+// kick lifts it off the S, every low note draws depth back and every hit
+// flicks it. The runs hurry where the score is busy.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
@@ -20,7 +20,8 @@ Rows beat_slalom(const BeatInput& in) {
         return std::cos(travel(backbeat[i].pip)) >= 0.0 ? -1.0 : 1.0;
     });
     const Track lift = swells_after(in.roles.kick, period, 8.0, 32.0);
-    const Track flick = alternating_detail(in.groove, period, 5.0, 12.0);
+    const Track flick = alternating_detail(in.groove, period, 6.0, 12.0);
+    const Track draw = swells_after(in.roles.bass, period, 8.0, 28.0);
     Track x(phase.size());
     Track y(phase.size());
     Track z(phase.size());
@@ -29,7 +30,8 @@ Rows beat_slalom(const BeatInput& in) {
         const double run = std::sin(turn);  // -1 at the left end, +1 at the right
         x[p] = 0.6 * run + 0.3 * soft_limit(cut[p], 1.0);
         y[p] = 0.32 * std::sin(kPi * run) - 0.15 + 0.45 * soft_limit(lift[p], 1.0);
-        z[p] = -0.4 * std::cos(turn) + 0.4 * soft_limit(flick[p], 1.0);
+        z[p] = -0.36 * std::cos(turn) + 0.3 * soft_limit(flick[p], 1.0) -
+               0.22 * soft_limit(draw[p], 1.0);
     }
     return beat_rows(in.dimensions, x, y, z);
 }

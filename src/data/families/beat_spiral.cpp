@@ -12,7 +12,7 @@ Rows beat_spiral(const BeatInput& in) {
     const int period = in.period;
     const Track phase = score_phase(in.roles.all, period, 0.012, 12.0);
     const Track wobble = swells_after(in.roles.all, period, 6.0, 18.0, alternate);
-    const Track ripple = alternating_detail(in.groove, period, 5.0, 12.0);
+    const Track ripple = alternating_detail(in.groove, period, 6.0, 12.0);
     Track x(phase.size());
     Track y(phase.size());
     Track z(phase.size());
@@ -27,7 +27,7 @@ Rows beat_spiral(const BeatInput& in) {
         const double turn = kTwoPi * 2.0 * phase[p];
         x[p] = radius * std::cos(turn);
         y[p] = radius * std::sin(turn);
-        z[p] = 0.7 * (breath - 0.5) + 0.38 * soft_limit(ripple[p], 1.0);
+        z[p] = 0.7 * (breath - 0.5) + 0.32 * soft_limit(ripple[p], 1.0);
     }
     return beat_rows(in.dimensions, x, y, z);
 }
