@@ -1,8 +1,6 @@
-// Rounded corner tour: the point goes round a square with softened corners,
-// one lap a bar, its phase advancing with the weight of the score so it
-// hurries through dense passages and lingers in sparse ones; the corners
-// alternate near and far, every hit presses the point outward a little, full
-// hits ripple depth to alternate sides, and depth drifts once round the loop.
+// Rounded corner tour: one lap a bar round a square with softened corners, the
+// phase hurrying through dense passages; corners alternate near and far, hits
+// press outward, full hits ripple depth, and depth drifts once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

@@ -1,8 +1,6 @@
-// Closed corkscrew: two steady turns round the loop while depth rides one slow
-// wave forward and back and heaves with the low notes, so the path is a coil
-// that closes on itself; every percussion hit swells the radius by its weight,
-// and every hit twists depth to the next side round a cycle that stronger
-// hits leap further along.
+// Closed corkscrew: two steady turns round a leaning axis while depth rides one
+// slow wave and heaves at low notes; percussion hits swell the radius by their
+// weight and every hit twists depth round a cycle that stronger hits leap along.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

@@ -1,8 +1,6 @@
-// Bass-led dive: every bass note starts a broad plunge into depth that
-// recovers slowly, the point sinking a little with it; the drums answer as a
-// counterweight, each full drum hit swinging it to the side opposite the last
-// (a ghost note leans the same way again) and every kick and backbeat lifting
-// it. Depth drifts slowly once round the loop.
+// Bass-led dive: each bass note starts a broad plunge into depth that recovers
+// slowly; full drum hits swing the point to alternate sides as a counterweight
+// and kicks and backbeats lift it, while depth drifts once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

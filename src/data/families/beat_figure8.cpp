@@ -1,9 +1,6 @@
-// Woven figure eight: one eight a bar, its lobes at beats 1 and 3 and its
-// crossings at 2 and 4; the lobes swell after every kick and shrink back
-// between, each backbeat lifts the point where it crosses, and depth brings
-// one crossing near and the other far, every lane's full hits weaving it to
-// alternate sides. The eight hurries where the score is busy, and its depth
-// drifts once round the loop.
+// Woven figure eight: one eight a bar, lobes on beats 1 and 3 that swell after
+// kicks, crossings on 2 and 4 that backbeats lift; every lane's full hits weave
+// depth to alternate sides, and the eight hurries where the score is busy.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

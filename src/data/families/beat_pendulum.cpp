@@ -1,8 +1,6 @@
-// Weighted pendulum: a bob hangs below a pivot and swings through a low arc,
-// two swings a bar, circling a little in depth as it goes; its phase hurries
-// where the score is dense, its arc widens as the weight of recent hits builds
-// and narrows in sparse stretches, and full hits nudge it in depth, each lane
-// to alternate sides. The pivot drifts slowly once round the loop.
+// Weighted pendulum: a bob swings through a low hanging arc, two swings a bar,
+// hurrying where the score is dense and swinging wider as recent hits weigh in;
+// full hits nudge it in depth and the pivot drifts once round the loop.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

@@ -1,8 +1,6 @@
-// Directional ricochet: each onset sends the point out toward a target on a
-// tilted ring of five, taken in star order so successive shots cross the
-// middle, and it eases home before the next onset; a stronger hit leaps
-// further along the series and reaches further, a shot cut short by the next
-// onset reaches less far.
+// Directional ricochet: each onset sends the point from rest toward the next of
+// five targets on a tilted ring, in star order and further along for stronger
+// hits; it eases home before the next onset, reaching as far as its weight allows.
 #include <array>
 
 #include "beat_motion_support.hpp"

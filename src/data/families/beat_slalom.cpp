@@ -1,8 +1,6 @@
-// Drum slalom: the point travels side to side along an S, one run each way a
-// bar, depth drawing back on the run right and forward on the run left; each
-// backbeat cuts back with a quick hook against the direction of travel, each
-// kick lifts it off the S, every low note draws depth back and every hit
-// flicks it. The runs hurry where the score is busy.
+// Drum slalom: side to side along an S, one run each way a bar, depth counter to
+// the run; backbeats cut back against the travel, kicks lift off the S, low notes
+// draw depth back, hits flick it, and the runs hurry where the score is busy.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {

@@ -1,8 +1,6 @@
-// Breathing spiral: two turns a loop while the radius expands from tight to
-// wide and contracts back, one breath a loop, so the path spirals out and in
-// again with no break at the seam; the turning runs with the score's weight,
-// successive hits nudge the radius out and in, and depth follows the
-// breath, full hits rippling it to alternate sides.
+// Breathing spiral: two turns a loop, out from a tight seam to the widest point
+// and back in, depth following the breath; the turning runs with the score's
+// weight, hits nudge the radius out and in, and full hits ripple depth.
 #include "beat_motion_support.hpp"
 
 namespace gen::beat {
