@@ -140,8 +140,10 @@ def draw_lanes(ax: Axes, rows: np.ndarray, dimensions: int, fontsize: float = 9)
     ax.set_xticks(range(0, period + 1, step))
     ax.tick_params(labelsize=fontsize - 1, colors=INK)
     ax.set_xlabel(f"pip ({beat} a beat, a line on every beat)", fontsize=fontsize, color=INK)
+    # On the title's first line, right of the name: the description below it
+    # may run the full width.
     ax.legend(
-        fontsize=fontsize - 1, loc="lower right", bbox_to_anchor=(1.0, 1.0), ncol=3,
+        fontsize=fontsize - 1, loc="lower right", bbox_to_anchor=(1.0, 1.085), ncol=3,
         frameon=False, borderaxespad=0.2, handlelength=1.5,
     )
 
