@@ -129,6 +129,24 @@ private:
     std::string owned_;
 };
 
+// A list argument as the std::vector conversion takes it: any sequence but
+// str and bytes as it is, and, when converting, a generator, set, dict view,
+// map or zip exhausted into a tuple first. False when it is none of these.
+inline bool as_list_argument(handle src, bool convert, object& out) {
+    if (!object_is_convertible_to_std_vector(src)) {
+        return false;
+    }
+    if (isinstance<sequence>(src)) {
+        out = reinterpret_borrow<object>(src);
+        return true;
+    }
+    if (!convert) {
+        return false;
+    }
+    out = tuple(reinterpret_borrow<iterable>(src));
+    return true;
+}
+
 template <typename T>
 class type_caster<kinetrope::python::Initialised<T>> {
 public:
@@ -158,19 +176,9 @@ class type_caster<kinetrope::python::BoundedList<T, Limit>> {
 public:
     PYBIND11_TYPE_CASTER(List, make_caster<std::vector<T>>::name);
 
-    // The same acceptance as the std::vector conversion: any sequence but
-    // str and bytes, and, when converting, generators, sets, dict views,
-    // map and zip, exhausted into a tuple first.
     bool load(handle src, bool convert) {
-        if (!object_is_convertible_to_std_vector(src)) {
-            return false;
-        }
         object items;
-        if (isinstance<sequence>(src)) {
-            items = reinterpret_borrow<object>(src);
-        } else if (convert) {
-            items = tuple(reinterpret_borrow<iterable>(src));
-        } else {
+        if (!as_list_argument(src, convert, items)) {
             return false;
         }
         value.items.clear();

@@ -1,7 +1,5 @@
 #include "bindings.hpp"
 
-#include <algorithm>
-
 #include "kinetrope/sampled_recording.hpp"
 
 namespace pybind11::detail {
@@ -20,7 +18,7 @@ public:
 
     bool load(handle src, bool convert) {
         object rows;
-        if (!as_sequence(src, convert, rows)) {
+        if (!as_list_argument(src, convert, rows)) {
             return false;
         }
         const std::size_t count = reinterpret_borrow<sequence>(rows).size();
@@ -28,7 +26,7 @@ public:
         std::size_t index = 0;
         for (const handle item : rows) {
             object row;
-            if (!as_sequence(item, convert, row)) {
+            if (!as_list_argument(item, convert, row)) {
                 return false;
             }
             // A row is as long as what it yields; its __len__ only sizes the
@@ -39,8 +37,7 @@ public:
                 // More than the limit is refused later whatever the lengths;
                 // past it the array just grows.
                 const std::size_t limit = kinetrope::MAX_RECORDING_VALUES;
-                flat.values.reserve(claimed != 0 && count > limit / claimed ? limit
-                                                                            : std::min(count * claimed, limit));
+                flat.values.reserve(claimed != 0 && count > limit / claimed ? limit : count * claimed);
             }
             for (const handle element : row) {
                 make_caster<double> number;
@@ -63,23 +60,6 @@ public:
         return true;
     }
 
-private:
-    // A sequence as it is, or an accepted iterable turned into a tuple, as
-    // the list conversion does.
-    static bool as_sequence(handle src, bool convert, object& out) {
-        if (!object_is_convertible_to_std_vector(src)) {
-            return false;
-        }
-        if (isinstance<sequence>(src)) {
-            out = reinterpret_borrow<object>(src);
-            return true;
-        }
-        if (!convert) {
-            return false;
-        }
-        out = tuple(reinterpret_borrow<iterable>(src));
-        return true;
-    }
 };
 
 }  // namespace pybind11::detail
