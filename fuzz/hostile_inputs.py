@@ -221,11 +221,11 @@ class Fuzzer:
         self.failures: list[str] = []
 
     def operations(self):
-        g, objs = self.gen, self.objects
+        g = self.gen
         return [
             ("sample", lambda: kinetrope.sample(g.name(), g.pip())),
             ("pattern function", lambda: self.rng.choice(PATTERN_FUNCTIONS)(g.pip())),
-            ("catalogue", lambda: kinetrope.catalogue()),
+            ("catalogue", kinetrope.catalogue),
             ("SampledPattern", self.build_pattern),
             ("SampledPattern.sample", lambda: self.pick("patterns").sample(g.pip())),
             ("SampledPattern properties", lambda: self.read(self.pick("patterns"), "name", "description", "period_pips")),
@@ -238,7 +238,7 @@ class Fuzzer:
                 self.pick("recordings"), "name", "dimensions", "sample_count", "bpm", "beat_zero_seconds", "start_pip")),
             ("uninitialised", self.use_uninitialised),
             ("second __init__", self.init_again),
-            ("Offset3", lambda: kinetrope.Offset3()),
+            ("Offset3", kinetrope.Offset3),
         ]
 
     def pick(self, kind):
