@@ -102,6 +102,11 @@ Groove parse_groove(const Score& score);
 enum class Sound { kick, backbeat, rim, cymbal, wood_metal, perc, tom, bass };
 Sound sound_of(std::string_view lane);
 
+// The hits of every lane of the groove that sounds one of `sounds`, in
+// ascending pip order, one per pip: where lanes coincide the strongest hit
+// stands.
+std::vector<Hit> lane_hits(const Groove& groove, const std::vector<Sound>& sounds);
+
 // The roles of a groove, each merged from the lanes that the fallback order
 // of beat_score.cpp picks for it. Every role but `backbeat` holds at least
 // one hit.

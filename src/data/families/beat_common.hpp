@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <initializer_list>
 #include <vector>
 
 #include "beat.hpp"
@@ -228,25 +227,6 @@ inline Track wheel_angle(const std::vector<Hit>& hits, int period) {
         travelled += speed[p];
     }
     return angle;
-}
-
-// The hits of every lane of the groove that sounds one of `sounds`, one per
-// pip, the strongest where lanes coincide.
-inline std::vector<Hit> lane_hits(const Groove& groove, std::initializer_list<Sound> sounds) {
-    std::vector<Hit> hits;
-    for (const Lane& lane : groove.lanes) {
-        if (std::find(sounds.begin(), sounds.end(), sound_of(lane.name)) == sounds.end()) continue;
-        for (const Hit& h : lane.hits) {
-            auto at = std::find_if(hits.begin(), hits.end(), [&](const Hit& o) { return o.pip == h.pip; });
-            if (at == hits.end()) {
-                hits.push_back(h);
-            } else {
-                at->weight = std::max(at->weight, h.weight);
-            }
-        }
-    }
-    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.pip < b.pip; });
-    return hits;
 }
 
 // The score's texture beside its drums, each kind of sound in a direction
