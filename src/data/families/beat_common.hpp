@@ -66,12 +66,14 @@ void add_swells(Track& track, const std::vector<Hit>& hits, double rise, Fall&& 
     }
 }
 
+// Distance in pips from `from` forward to `to` around the loop, in [0, period).
+inline int pips_until(int from, int to, int period) { return ((to - from) % period + period) % period; }
+
 // Pips from hit i to the next hit of the list, around the loop (the whole
 // period for a lone hit).
 inline int gap_after(const std::vector<Hit>& hits, std::size_t i, int period) {
     if (hits.size() == 1) return period;
-    const int next = hits[(i + 1) % hits.size()].pip;
-    return ((next - hits[i].pip) % period + period) % period;
+    return pips_until(hits[i].pip, hits[(i + 1) % hits.size()].pip, period);
 }
 
 // Small flicks, alternating in sign, for the hits a motion does not lead
@@ -131,13 +133,16 @@ inline Rows beat_rows(int dimensions, const Track& x, const Track& y, const Trac
     return rows;
 }
 
+// Whether one of the hits falls on `pip`.
+inline bool has_pip(const std::vector<Hit>& hits, int pip) {
+    return std::any_of(hits.begin(), hits.end(), [pip](const Hit& h) { return h.pip == pip; });
+}
+
 // The hits of `hits` that fall on no pip of `other`.
 inline std::vector<Hit> without(const std::vector<Hit>& hits, const std::vector<Hit>& other) {
     std::vector<Hit> kept;
     for (const Hit& h : hits) {
-        bool shared = false;
-        for (const Hit& o : other) shared = shared || o.pip == h.pip;
-        if (!shared) kept.push_back(h);
+        if (!has_pip(other, h.pip)) kept.push_back(h);
     }
     return kept;
 }
@@ -175,9 +180,6 @@ inline std::vector<SidedHit> kick_and_answer(const Roles& roles) {
     }
     return sided;
 }
-
-// Distance in pips from `from` forward to `to` around the loop, in [0, period).
-inline int pips_until(int from, int to, int period) { return ((to - from) % period + period) % period; }
 
 // A position to reach from an event: the `target` at `pip`.
 struct Goal {
