@@ -212,16 +212,16 @@ inline Track eased_goals(const std::vector<Goal>& goals, int period, int travel,
     return track;
 }
 
-// The angle of a small wheel that the hits turn once a beat: it creeps on
-// its own and hurries through each hit in proportion to the hit's weight, so
-// that the weights, the swing and the gaps of a lane all show in where the
-// wheel stands.
-inline Track wheel_angle(const std::vector<Hit>& hits, int period) {
-    Track speed(static_cast<std::size_t>(period), 0.25);
-    add_bumps(speed, hits, 8.0, [](const Hit& h, std::size_t) { return h.weight; });
+// The angle of a wheel that the hits turn `turns` times over the loop: it
+// creeps at `calm` on its own and hurries through each hit by `gain` times
+// the hit's weight, spread over `half_width` pips either side, so that the
+// weights, the swing and the gaps of a lane all show in where it stands.
+inline Track paced_angle(const std::vector<Hit>& hits, int period, double calm,
+                         double half_width, double gain, double turns) {
+    Track speed(static_cast<std::size_t>(period), calm);
+    add_bumps(speed, hits, half_width, [gain](const Hit& h, std::size_t) { return gain * h.weight; });
     double total = 0.0;
     for (const double v : speed) total += v;
-    const double turns = static_cast<double>(period) / kPipsPerBeat;
     Track angle(speed.size());
     double travelled = 0.0;
     for (std::size_t p = 0; p < speed.size(); ++p) {
@@ -260,7 +260,9 @@ inline Texture texture(const BeatInput& in, double gain) {
     add_bumps(t.y, rest, 7.0, [gain](const Hit& h, std::size_t) { return -gain * h.weight; });
     add_bumps(t.z, rest, 7.0, [gain](const Hit& h, std::size_t) { return 0.8 * gain * h.weight; });
     if (!hats.empty()) {
-        const Track angle = wheel_angle(cymbals, period);
+        // A small wheel that the cymbals turn once a beat.
+        const Track angle = paced_angle(cymbals, period, 0.25, 8.0, 1.0,
+                                        static_cast<double>(period) / kPipsPerBeat);
         for (std::size_t p = 0; p < angle.size(); ++p) {
             t.wheel_x[p] = 0.8 * gain * std::cos(angle[p]);
             t.wheel_y[p] = 0.8 * gain * std::sin(angle[p]);
