@@ -76,13 +76,16 @@ inline int gap_after(const std::vector<Hit>& hits, std::size_t i, int period) {
     return pips_until(hits[i].pip, hits[(i + 1) % hits.size()].pip, period);
 }
 
+// Alternates +1, -1, +1, ... along the hits of a score.
+inline double alternate(std::size_t i) { return i % 2 == 0 ? 1.0 : -1.0; }
+
 // Small flicks, alternating in sign, for the hits a motion does not lead
 // with, so that the whole score, hats and bass notes included, leaves its
 // mark: `gain` times the hit's weight, over `half_width` pips either side.
 inline Track flicks(const std::vector<Hit>& hits, int period, double gain, double half_width = 6.0) {
     Track track(static_cast<std::size_t>(period), 0.0);
     add_bumps(track, hits, half_width,
-              [gain](const Hit& h, std::size_t i) { return (i % 2 == 0 ? gain : -gain) * h.weight; });
+              [gain](const Hit& h, std::size_t i) { return alternate(i) * gain * h.weight; });
     return track;
 }
 
