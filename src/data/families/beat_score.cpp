@@ -110,7 +110,7 @@ Sound sound_of(std::string_view lane) {
 }
 
 Groove parse_groove(const Score& score) {
-    Groove groove{std::string(score.key), score.bars * kPipsPerBar, score.swing, {}};
+    Groove groove{std::string(score.key), score.bars * kPipsPerBar, {}};
     const int swing_delay = static_cast<int>(std::lround(score.swing * 16.0));
     for (const LaneScore& written : score.lanes) {
         Lane lane;
