@@ -33,7 +33,6 @@ struct Lane {
 struct Groove {
     std::string key;  // the style key, as in beat_<key>_<variant>
     int period = 0;   // bars * 256 pips
-    double swing = 0.0;
     std::vector<Lane> lanes;
 };
 
@@ -102,6 +101,11 @@ Groove parse_groove(const Score& score);
 enum class Sound { kick, backbeat, rim, cymbal, wood_metal, perc, tom, bass };
 Sound sound_of(std::string_view lane);
 
+// The hits of every lane of the groove that sounds one of `sounds`, in
+// ascending pip order, one per pip: where lanes coincide the strongest hit
+// stands.
+std::vector<Hit> lane_hits(const Groove& groove, const std::vector<Sound>& sounds);
+
 // The roles of a groove, each merged from the lanes that the fallback order
 // of beat_score.cpp picks for it. Every role but `backbeat` holds at least
 // one hit.
@@ -109,18 +113,10 @@ Roles resolve_roles(const Groove& groove);
 
 // ---- styles and variants ---------------------------------------------------
 
-// How many axes a style's variants move: kind A gives bounce and step two
-// axes and the rest three, kind B all three, kind F (four_floor alone) gives
-// bounce, step and orbit two.
-enum class Kind { A, B, F };
-
+// A style as its score must match it: its key and its period in pips.
 struct Style {
     std::string_view key;
-    std::string_view label;
     int period;
-    Kind kind;
-    bool second_set;
-    std::string_view base_tail;  // first set only; may be empty
 };
 
 // The 68 styles in style order: the first set of 36, then the second set of

@@ -18,8 +18,7 @@ Rows beat_bounce(const BeatInput& in) {
 
     strokes::Lane side;
     for (std::size_t i = 0; i < r.backbeat.size(); ++i) {
-        const double sign = i % 2 == 0 ? 1.0 : -1.0;
-        side.push_back({static_cast<double>(r.backbeat[i].pip), 0.72 * sign * r.backbeat[i].weight,
+        side.push_back({static_cast<double>(r.backbeat[i].pip), 0.72 * alternate(i) * r.backbeat[i].weight,
                         12.0, 40.0});
     }
     Track x = strokes::render_lane(side, in.period);

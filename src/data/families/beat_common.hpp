@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <initializer_list>
 #include <vector>
 
 #include "beat.hpp"
@@ -67,13 +66,18 @@ void add_swells(Track& track, const std::vector<Hit>& hits, double rise, Fall&& 
     }
 }
 
+// Distance in pips from `from` forward to `to` around the loop, in [0, period).
+inline int pips_until(int from, int to, int period) { return ((to - from) % period + period) % period; }
+
 // Pips from hit i to the next hit of the list, around the loop (the whole
 // period for a lone hit).
 inline int gap_after(const std::vector<Hit>& hits, std::size_t i, int period) {
     if (hits.size() == 1) return period;
-    const int next = hits[(i + 1) % hits.size()].pip;
-    return ((next - hits[i].pip) % period + period) % period;
+    return pips_until(hits[i].pip, hits[(i + 1) % hits.size()].pip, period);
 }
+
+// Alternates +1, -1, +1, ... along the hits of a score.
+inline double alternate(std::size_t i) { return i % 2 == 0 ? 1.0 : -1.0; }
 
 // Small flicks, alternating in sign, for the hits a motion does not lead
 // with, so that the whole score, hats and bass notes included, leaves its
@@ -81,7 +85,7 @@ inline int gap_after(const std::vector<Hit>& hits, std::size_t i, int period) {
 inline Track flicks(const std::vector<Hit>& hits, int period, double gain, double half_width = 6.0) {
     Track track(static_cast<std::size_t>(period), 0.0);
     add_bumps(track, hits, half_width,
-              [gain](const Hit& h, std::size_t i) { return (i % 2 == 0 ? gain : -gain) * h.weight; });
+              [gain](const Hit& h, std::size_t i) { return alternate(i) * gain * h.weight; });
     return track;
 }
 
@@ -132,13 +136,16 @@ inline Rows beat_rows(int dimensions, const Track& x, const Track& y, const Trac
     return rows;
 }
 
+// Whether one of the hits falls on `pip`.
+inline bool has_pip(const std::vector<Hit>& hits, int pip) {
+    return std::any_of(hits.begin(), hits.end(), [pip](const Hit& h) { return h.pip == pip; });
+}
+
 // The hits of `hits` that fall on no pip of `other`.
 inline std::vector<Hit> without(const std::vector<Hit>& hits, const std::vector<Hit>& other) {
     std::vector<Hit> kept;
     for (const Hit& h : hits) {
-        bool shared = false;
-        for (const Hit& o : other) shared = shared || o.pip == h.pip;
-        if (!shared) kept.push_back(h);
+        if (!has_pip(other, h.pip)) kept.push_back(h);
     }
     return kept;
 }
@@ -177,9 +184,6 @@ inline std::vector<SidedHit> kick_and_answer(const Roles& roles) {
     return sided;
 }
 
-// Distance in pips from `from` forward to `to` around the loop, in [0, period).
-inline int pips_until(int from, int to, int period) { return ((to - from) % period + period) % period; }
-
 // A position to reach from an event: the `target` at `pip`.
 struct Goal {
     int pip = 0;
@@ -211,16 +215,16 @@ inline Track eased_goals(const std::vector<Goal>& goals, int period, int travel,
     return track;
 }
 
-// The angle of a small wheel that the hits turn once a beat: it creeps on
-// its own and hurries through each hit in proportion to the hit's weight, so
-// that the weights, the swing and the gaps of a lane all show in where the
-// wheel stands.
-inline Track wheel_angle(const std::vector<Hit>& hits, int period) {
-    Track speed(static_cast<std::size_t>(period), 0.25);
-    add_bumps(speed, hits, 8.0, [](const Hit& h, std::size_t) { return h.weight; });
+// The angle of a wheel that the hits turn `turns` times over the loop: it
+// creeps at `calm` on its own and hurries through each hit by `gain` times
+// the hit's weight, spread over `half_width` pips either side, so that the
+// weights, the swing and the gaps of a lane all show in where it stands.
+inline Track paced_angle(const std::vector<Hit>& hits, int period, double calm,
+                         double half_width, double gain, double turns) {
+    Track speed(static_cast<std::size_t>(period), calm);
+    add_bumps(speed, hits, half_width, [gain](const Hit& h, std::size_t) { return gain * h.weight; });
     double total = 0.0;
     for (const double v : speed) total += v;
-    const double turns = static_cast<double>(period) / kPipsPerBeat;
     Track angle(speed.size());
     double travelled = 0.0;
     for (std::size_t p = 0; p < speed.size(); ++p) {
@@ -228,25 +232,6 @@ inline Track wheel_angle(const std::vector<Hit>& hits, int period) {
         travelled += speed[p];
     }
     return angle;
-}
-
-// The hits of every lane of the groove that sounds one of `sounds`, one per
-// pip, the strongest where lanes coincide.
-inline std::vector<Hit> lane_hits(const Groove& groove, std::initializer_list<Sound> sounds) {
-    std::vector<Hit> hits;
-    for (const Lane& lane : groove.lanes) {
-        if (std::find(sounds.begin(), sounds.end(), sound_of(lane.name)) == sounds.end()) continue;
-        for (const Hit& h : lane.hits) {
-            auto at = std::find_if(hits.begin(), hits.end(), [&](const Hit& o) { return o.pip == h.pip; });
-            if (at == hits.end()) {
-                hits.push_back(h);
-            } else {
-                at->weight = std::max(at->weight, h.weight);
-            }
-        }
-    }
-    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.pip < b.pip; });
-    return hits;
 }
 
 // The score's texture beside its drums, each kind of sound in a direction
@@ -278,7 +263,9 @@ inline Texture texture(const BeatInput& in, double gain) {
     add_bumps(t.y, rest, 7.0, [gain](const Hit& h, std::size_t) { return -gain * h.weight; });
     add_bumps(t.z, rest, 7.0, [gain](const Hit& h, std::size_t) { return 0.8 * gain * h.weight; });
     if (!hats.empty()) {
-        const Track angle = wheel_angle(cymbals, period);
+        // A small wheel that the cymbals turn once a beat.
+        const Track angle = paced_angle(cymbals, period, 0.25, 8.0, 1.0,
+                                        static_cast<double>(period) / kPipsPerBeat);
         for (std::size_t p = 0; p < angle.size(); ++p) {
             t.wheel_x[p] = 0.8 * gain * std::cos(angle[p]);
             t.wheel_y[p] = 0.8 * gain * std::sin(angle[p]);

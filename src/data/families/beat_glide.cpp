@@ -11,10 +11,7 @@ namespace gen::beat {
 Rows beat_glide(const BeatInput& in) {
     const Roles& r = in.roles;
     const auto size = static_cast<std::size_t>(in.period);
-    Track pace(size, 1.0);
-    add_bumps(pace, r.all, 16.0, [](const Hit& h, std::size_t) { return 0.8 * h.weight; });
-    double total = 0.0;
-    for (const double v : pace) total += v;
+    const Track travel = paced_angle(r.all, in.period, 1.0, 16.0, 0.8, 1.0);
 
     // An excursion rises over a sixteenth and falls back over the note's length.
     Track excursion(size, 0.0);
@@ -29,11 +26,10 @@ Rows beat_glide(const BeatInput& in) {
     const Track nudge = flicks(r.backbeat, in.period, 0.3, 10.0);
 
     Track x(size), y(size), z(size);
-    double travelled = 0.0;
     for (std::size_t p = 0; p < size; ++p) {
         // Starting a little way round keeps the steepest stretch of every
         // axis away from the seam.
-        const double t = kTwoPi * travelled / total + 0.8;
+        const double t = travel[p] + 0.8;
         // The phrase loop, and the excursion straight out from its centre,
         // a little up and back in depth.
         const double across = 0.45 * std::sin(t) + 0.07 * std::sin(2.0 * t);
@@ -42,7 +38,6 @@ Rows beat_glide(const BeatInput& in) {
         x[p] = across * (1.0 + out) + rest.x[p] + rest.wheel_x[p] + nudge[p];
         y[p] = up * (1.0 + out) + 0.12 * excursion[p] + rest.y[p];
         z[p] = 0.35 * std::sin(2.0 * t + 0.6) - 0.3 * excursion[p] + rest.z[p] + rest.wheel_y[p];
-        travelled += pace[p];
     }
     // A glide has no corners: the texture is felt, not jerked.
     x = smoothed(x, 6);

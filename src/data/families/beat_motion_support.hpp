@@ -42,9 +42,6 @@ inline Track swells_after(const std::vector<Hit>& hits, int period, double rise,
     return swells_after(hits, period, rise, fall, [](std::size_t) { return 1.0; });
 }
 
-// Alternates +1, -1, +1, ... along the hits of a score.
-inline double alternate(std::size_t i) { return i % 2 == 0 ? 1.0 : -1.0; }
-
 // Sides for a lane of detail: every full hit (normal or accent) swings to the
 // side opposite the last full hit, and a ghost note echoes that last side.
 inline auto full_hits_alternate(const std::vector<Hit>& hits) {

@@ -9,9 +9,9 @@ namespace gen::beat {
 Rows beat_orbit(const BeatInput& in) {
     const std::vector<Hit>& hits = in.roles.all;
     const auto size = static_cast<std::size_t>(in.period);
-    // Angular speed: a steady drift plus a share for every nearby hit.
-    Track speed(size, 0.35);
-    add_bumps(speed, hits, 12.0, [](const Hit& h, std::size_t) { return h.weight; });
+    // One turn a bar: a steady drift plus a share for every nearby hit.
+    const Track angle =
+        paced_angle(hits, in.period, 0.35, 12.0, 1.0, static_cast<double>(in.period) / 256.0);
     // Swell: up quickly at a hit, easing off over the gap that follows.
     Track swell(size, 0.0);
     add_swells(
@@ -24,18 +24,12 @@ Rows beat_orbit(const BeatInput& in) {
     double mean_swell = 0.0;
     for (const double s : swell) mean_swell += s / static_cast<double>(size);
 
-    double total = 0.0;
-    for (const double s : speed) total += s;
-    const double turns = static_cast<double>(in.period) / 256.0;
     Track x(size), y(size), z(size);
-    double travelled = 0.0;
     for (std::size_t p = 0; p < size; ++p) {
-        const double angle = kTwoPi * turns * travelled / total;
         const double radius = 0.4 + 0.42 * swell[p];
-        x[p] = radius * std::cos(angle);
-        y[p] = 0.85 * radius * std::sin(angle);
+        x[p] = radius * std::cos(angle[p]);
+        y[p] = 0.85 * radius * std::sin(angle[p]);
         z[p] = 0.8 * (swell[p] - mean_swell) + phrase_wave(static_cast<int>(p), in.period, 0.15);
-        travelled += speed[p];
     }
     return beat_rows(in.dimensions, x, y, z);
 }

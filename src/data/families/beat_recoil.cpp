@@ -25,7 +25,7 @@ Rows beat_recoil(const BeatInput& in) {
     Track x(size, 0.0), y(size, 0.0), z(size, 0.0);
     std::size_t count = 0;
     for (const Hit& hit : backbeat_or_answer(r)) {
-        const double side = count++ % 2 == 0 ? 1.0 : -1.0;
+        const double side = alternate(count++);
         add_rings(x, {hit}, kEchoDelay + 40, [&](int t, const Hit& h) {
             return side * h.weight * (0.75 * push(t) - 0.4 * echo(t));
         });

@@ -73,12 +73,12 @@ const std::vector<RoleRule>& role_rules() {
     return rules;
 }
 
-// The hits of the chosen lanes in ascending pip order, one per pip: where
-// lanes coincide the strongest hit stands.
-std::vector<Hit> merge(const Groove& groove, const Tier& tier) {
+}  // namespace
+
+std::vector<Hit> lane_hits(const Groove& groove, const std::vector<Sound>& sounds) {
     std::map<int, double> strongest;
     for (const Lane& lane : groove.lanes) {
-        if (std::find(tier.begin(), tier.end(), sound_of(lane.name)) == tier.end()) continue;
+        if (std::find(sounds.begin(), sounds.end(), sound_of(lane.name)) == sounds.end()) continue;
         for (const Hit& hit : lane.hits) {
             double& w = strongest[hit.pip];
             w = std::max(w, hit.weight);
@@ -88,8 +88,6 @@ std::vector<Hit> merge(const Groove& groove, const Tier& tier) {
     for (const auto& [pip, weight] : strongest) hits.push_back({pip, weight});
     return hits;
 }
-
-}  // namespace
 
 Sound sound_of(std::string_view lane) {
     static const std::map<std::string_view, Sound> kSounds = {
@@ -112,7 +110,7 @@ Sound sound_of(std::string_view lane) {
 }
 
 Groove parse_groove(const Score& score) {
-    Groove groove{std::string(score.key), score.bars * kPipsPerBar, score.swing, {}};
+    Groove groove{std::string(score.key), score.bars * kPipsPerBar, {}};
     const int swing_delay = static_cast<int>(std::lround(score.swing * 16.0));
     for (const LaneScore& written : score.lanes) {
         Lane lane;
@@ -157,7 +155,7 @@ Roles resolve_roles(const Groove& groove) {
     Roles roles;
     for (const RoleRule& rule : role_rules()) {
         for (const Tier& tier : rule.tiers) {
-            std::vector<Hit> hits = merge(groove, tier);
+            std::vector<Hit> hits = lane_hits(groove, tier);
             if (!hits.empty()) {
                 roles.*rule.role = std::move(hits);
                 break;

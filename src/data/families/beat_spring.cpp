@@ -35,13 +35,6 @@ double ring(int t, double weight) {
     return weight * fade * fade * std::sin(kTwoPi * t / swing);
 }
 
-bool has_pip(const std::vector<Hit>& hits, int pip) {
-    for (const Hit& h : hits) {
-        if (h.pip == pip) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 bool spring_starts_at_rest(const Roles& roles, int period) {

@@ -14,6 +14,11 @@ namespace {
 
 using namespace beat;
 
+// How many axes a style's variants move: kind A gives bounce and step two
+// axes and the rest three, kind B all three, kind F (four_floor alone) gives
+// bounce, step and orbit two.
+enum class Kind { A, B, F };
+
 struct FirstSetStyle {
     std::string_view key;
     std::string_view label;
@@ -215,10 +220,10 @@ const std::vector<Style>& beat_styles() {
     static const std::vector<Style> styles = [] {
         std::vector<Style> all;
         for (const FirstSetStyle& s : kFirstSet) {
-            all.push_back({s.key, s.label, s.period, s.kind, false, s.base_tail});
+            all.push_back({s.key, s.period});
         }
         for (const SecondSetStyle& s : kSecondSet) {
-            all.push_back({s.key, s.label, kSecondSetPeriod, s.kind, true, ""});
+            all.push_back({s.key, kSecondSetPeriod});
         }
         return all;
     }();
