@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "../families.hpp"
+#include "paths_common.hpp"
 
 namespace gen {
 namespace {
+
+using paths::operator+;
+using paths::operator*;
 
 constexpr int kPeriod = 512;
 
@@ -48,29 +52,25 @@ struct Corner {
 // corners.
 std::vector<Control> bowed_outline(const std::vector<Corner>& corners) {
     Row middle;
-    for (const Corner& c : corners) {
-        middle = {middle.x + c.at.x, middle.y + c.at.y, middle.z + c.at.z};
-    }
+    for (const Corner& c : corners) middle = middle + c.at;
     const double n = static_cast<double>(corners.size());
     middle = {middle.x / n, middle.y / n, middle.z / n};
     std::vector<Control> controls;
     for (std::size_t i = 0; i < corners.size(); ++i) {
         const Row a = corners[i].at, b = corners[(i + 1) % corners.size()].at;
+        const Row half_way = 0.5 * (a + b);
         // The edge's normal in the x/y plane, turned to face away from the middle.
         double nx = -(b.y - a.y), ny = b.x - a.x;
-        if (nx * (0.5 * (a.x + b.x) - middle.x) + ny * (0.5 * (a.y + b.y) - middle.y) < 0.0) {
+        if (nx * (half_way.x - middle.x) + ny * (half_way.y - middle.y) < 0.0) {
             nx = -nx;
             ny = -ny;
         }
         // The arc's middle control sits twice the bulge out, so the arc's own
         // midpoint bulges by exactly `bulge`.
         const double out = 2.0 * corners[i].bulge;
-        const Row pull{0.5 * (a.x + b.x) + out * nx, 0.5 * (a.y + b.y) + out * ny,
-                       0.5 * (a.z + b.z)};
+        const Row pull{half_way.x + out * nx, half_way.y + out * ny, half_way.z};
         auto arc = [&](double s) {
-            const double wa = (1 - s) * (1 - s), wp = 2 * s * (1 - s), wb = s * s;
-            return Row{wa * a.x + wp * pull.x + wb * b.x, wa * a.y + wp * pull.y + wb * b.y,
-                       wa * a.z + wp * pull.z + wb * b.z};
+            return (1 - s) * (1 - s) * a + 2 * s * (1 - s) * pull + s * s * b;
         };
         const double w = corners[i].weight;
         controls.push_back({a, 0.15 * w});

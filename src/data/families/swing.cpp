@@ -20,18 +20,11 @@ constexpr int kBeats = 8;
 constexpr double kRise = 8.0;
 constexpr double kFall = 10.0;
 
-// The stroke values at one point of the score on x, y and z; 0 leaves a lane
-// out of that stroke.
-struct Hit {
-    double x = 0.0;
-    double y = 0.0;
-    double z = 0.0;
-};
-
-// What happens on each beat and on its offbeat, beat by beat.
+// What happens on each beat and on its offbeat, beat by beat: the stroke
+// values on x, y and z, where 0 leaves a lane out of that stroke.
 struct Score {
-    std::array<Hit, kBeats> beat;
-    std::array<Hit, kBeats> offbeat;
+    std::array<Row, kBeats> beat;
+    std::array<Row, kBeats> offbeat;
 };
 
 // Call: the offbeats push out to the right, up and forward, harder every
@@ -82,8 +75,8 @@ Rows render(const Score& score, double offbeat) {
     strokes::Lane x, y, z;
     for (int k = 0; k < kBeats; ++k) {
         const double beat = kPipsPerBeat * k;
-        const Hit& on = score.beat[static_cast<std::size_t>(k)];
-        const Hit& off = score.offbeat[static_cast<std::size_t>(k)];
+        const Row& on = score.beat[static_cast<std::size_t>(k)];
+        const Row& off = score.offbeat[static_cast<std::size_t>(k)];
         add(x, beat, on.x);
         add(y, beat, on.y);
         add(z, beat, on.z);
