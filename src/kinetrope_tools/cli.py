@@ -71,8 +71,7 @@ def _animate(args: argparse.Namespace) -> None:
 
     patterns = _patterns(args)
     entry = patterns[args.name]
-    frames = animate(entry, patterns.rows(entry.name), pathlib.Path(args.output), args.bpm, args.beats,
-                     args.fps, patterns.library)
+    frames = animate(entry, pathlib.Path(args.output), args.bpm, args.beats, args.fps, patterns.library)
     print(f"{args.output}: {frames} frames at {args.fps} per second")
 
 
