@@ -10,7 +10,7 @@ from PIL import Image, ImageDraw, ImageFont
 
 import kinetrope
 
-from .arrays import sample_many
+from .arrays import rows, sample_many
 from .clock import pips_at
 from .patterns import Entry
 
@@ -33,7 +33,6 @@ def frame_pips(bpm: float, beats: float, fps: int) -> list[int]:
 
 def animate(
     entry: Entry,
-    rows: np.ndarray,
     path: pathlib.Path,
     bpm: float,
     beats: float | None = None,
@@ -55,8 +54,9 @@ def animate(
         raise ValueError("--beats must be a positive number")
     pips = frame_pips(bpm, beats, fps)
     offsets = sample_many(entry.name, pips, library)
+    one_period = rows(entry.name, library)
     points, depth = _to_canvas(offsets), offsets[:, 2]
-    loop = [tuple(p) for p in _to_canvas(np.vstack([rows, rows[:1]]))]
+    loop = [tuple(p) for p in _to_canvas(np.vstack([one_period, one_period[:1]]))]
     font = ImageFont.load_default(size=13)
 
     frames = []

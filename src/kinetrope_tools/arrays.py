@@ -12,6 +12,7 @@ The rows are kept four doubles apart (x, y, z and a zero): numpy gathers
 
 from __future__ import annotations
 
+import dataclasses
 import operator
 import weakref
 from typing import Any
@@ -26,30 +27,32 @@ PIP_MAX = 2**31 - 1
 
 # name -> (the read-only (period, 3) view that rows returns, its (period, 4) storage)
 _Table = tuple[np.ndarray, np.ndarray]
-_default_rows: dict[str, _Table] = {}
-_default_periods: dict[str, int] = {}
-# A library never changes after construction, so its rows can be kept for as
-# long as the library lives.
-_library_rows: weakref.WeakKeyDictionary[kinetrope.PatternLibrary, dict[str, _Table]] = (
-    weakref.WeakKeyDictionary()
-)
-_library_periods: weakref.WeakKeyDictionary[kinetrope.PatternLibrary, dict[str, int]] = (
-    weakref.WeakKeyDictionary()
-)
 
 
-def _periods(library: kinetrope.PatternLibrary | None) -> dict[str, int]:
+@dataclasses.dataclass
+class _Source:
+    """What is kept of the defaults or of one library: each pattern's period and the tables built so far."""
+
+    periods: dict[str, int]
+    tables: dict[str, _Table] = dataclasses.field(default_factory=dict)
+
+
+_defaults: _Source | None = None
+# A library never changes after construction, so its tables can be kept for
+# as long as the library lives.
+_libraries: weakref.WeakKeyDictionary[kinetrope.PatternLibrary, _Source] = weakref.WeakKeyDictionary()
+
+
+def _source(library: kinetrope.PatternLibrary | None) -> _Source:
+    global _defaults
     if library is None:
-        if not _default_periods:
-            _default_periods.update((e["name"], e["period_pips"]) for e in kinetrope.catalogue())
-        return _default_periods
-    periods = _library_periods.get(library)
-    if periods is None:
-        periods = {}
-        for entry in library.catalogue():
-            periods.setdefault(entry["name"], entry["period_pips"])
-        _library_periods[library] = periods
-    return periods
+        if _defaults is None:
+            _defaults = _Source({e["name"]: e["period_pips"] for e in kinetrope.catalogue()})
+        return _defaults
+    source = _libraries.get(library)
+    if source is None:
+        source = _libraries[library] = _Source({e["name"]: e["period_pips"] for e in library.catalogue()})
+    return source
 
 
 def _sample(name: str, pip: int, library: kinetrope.PatternLibrary | None) -> kinetrope.Offset3:
@@ -57,11 +60,11 @@ def _sample(name: str, pip: int, library: kinetrope.PatternLibrary | None) -> ki
 
 
 def _table(name: str, library: kinetrope.PatternLibrary | None) -> _Table:
-    cache = _default_rows if library is None else _library_rows.setdefault(library, {})
-    found = cache.get(name)
+    source = _source(library)
+    found = source.tables.get(name)
     if found is not None:
         return found
-    period = _periods(library).get(name)
+    period = source.periods.get(name)
     if period is None:
         _sample(name, 0, library)  # raises the module's own error for the name
         raise ValueError(f"Unknown dance rudiment: {name}")  # pragma: no cover
@@ -69,7 +72,7 @@ def _table(name: str, library: kinetrope.PatternLibrary | None) -> _Table:
     storage[:, :3] = [_sample(name, pip, library).as_tuple() for pip in range(period)]
     view = storage[:, :3]
     view.flags.writeable = False
-    cache[name] = (view, storage)
+    source.tables[name] = (view, storage)
     return view, storage
 
 

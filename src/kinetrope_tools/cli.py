@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import argparse
-import json
 import pathlib
 import sys
 from collections.abc import Sequence
@@ -11,7 +10,7 @@ from typing import NoReturn
 
 import kinetrope
 
-from .packs import PackError, library_of, load_library, load_pack
+from .packs import library_of, load_library, load_pack
 from .patterns import PatternSet, UnknownPattern
 
 
@@ -21,16 +20,18 @@ class _Parser(argparse.ArgumentParser):
         self.exit(2, f"{self.prog}: error: {message} (see {self.prog} --help)\n")
 
 
+def _library(args: argparse.Namespace) -> kinetrope.PatternLibrary | None:
+    return load_library(args.pack) if args.pack else None
+
+
 def _patterns(args: argparse.Namespace) -> PatternSet:
-    pack = getattr(args, "pack", None)
-    return PatternSet(load_library(pack) if pack else None)
+    return PatternSet(_library(args))
 
 
 def _gallery(args: argparse.Namespace) -> None:
     from .gallery import build
 
-    library = load_library(args.pack) if args.pack else None
-    index = build(pathlib.Path(args.output), library, processes=args.jobs, progress=not args.quiet)
+    index = build(pathlib.Path(args.output), _library(args), processes=args.jobs, progress=not args.quiet)
     print(index.resolve())
 
 
@@ -71,8 +72,7 @@ def _animate(args: argparse.Namespace) -> None:
 
     patterns = _patterns(args)
     entry = patterns[args.name]
-    frames = animate(entry, patterns.rows(entry.name), pathlib.Path(args.output), args.bpm, args.beats,
-                     args.fps, patterns.library)
+    frames = animate(entry, pathlib.Path(args.output), args.bpm, args.beats, args.fps, patterns.library)
     print(f"{args.output}: {frames} frames at {args.fps} per second")
 
 
@@ -147,8 +147,8 @@ def main(argv: Sequence[str] | None = None) -> int:
     args = parser().parse_args(argv)
     try:
         args.run(args)
-    except (UnknownPattern, PackError, ValueError, TypeError, OSError, json.JSONDecodeError) as error:
-        message = error.args[0] if isinstance(error, UnknownPattern) else str(error)
+    except (UnknownPattern, ValueError, TypeError, OSError) as error:  # a PackError is a ValueError
+        message = str(error)
         if isinstance(error, OSError) and error.filename is not None:
             message = f"{error.filename}: {error.strerror}"
         command = " ".join(filter(None, [args.command, getattr(args, "pack_command", None)]))
