@@ -31,10 +31,9 @@ if [ ! -x "$venv/bin/python" ]; then
 fi
 python="$venv/bin/python"
 "$python" -m pip install --quiet --upgrade pip
-"$python" -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" \
-    "pytest>=8" "hypothesis>=6" "mypy>=1.11" "playwright>=1.45" \
-    "numpy>=1.26" "matplotlib>=3.8" "pillow>=10.1" "jinja2>=3.1" "tqdm>=4.66" cmake ninja
-# Build in the project's own build folder and install into the venv; a
-# rebuild only recompiles what changed.
+"$python" -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" cmake ninja
+# Build in the project's own build folder and install into the venv with the
+# runtime dependencies, the test tools and the optional Link extra; a rebuild
+# only recompiles what changed.
 KINETROPE_WARNINGS_AS_ERRORS=${KINETROPE_WARNINGS_AS_ERRORS:-ON} \
-    "$python" -m pip install --quiet --no-build-isolation "$project_root"
+    "$python" -m pip install --quiet --no-build-isolation "$project_root[test,link]"
