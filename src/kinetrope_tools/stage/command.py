@@ -1,0 +1,150 @@
+"""``kinetrope live SHOW.toml``: play a show on its outputs, in step with a clock, until stopped."""
+
+from __future__ import annotations
+
+import argparse
+import contextlib
+import math
+import signal
+import sys
+import time
+from collections.abc import Iterator
+from typing import TYPE_CHECKING, Any
+
+from ..clocks import Clock, FixedTempo
+
+if TYPE_CHECKING:
+    from .loop import Live
+
+
+def _positive(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
+    if not (math.isfinite(value) and value > 0):
+        raise argparse.ArgumentTypeError(f"must be a positive number, not {text}")
+    return value
+
+
+def _latency(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
+    if not (math.isfinite(value) and 0 <= value <= 10_000):
+        raise argparse.ArgumentTypeError(f"must be from 0 to 10000 ms, not {text}")
+    return value
+
+
+def _control_address(text: str) -> tuple[str, int]:
+    host, _, port = text.rpartition(":")
+    if not port.isdigit() or not 0 < int(port) < 65536:
+        raise argparse.ArgumentTypeError(f"must be PORT or HOST:PORT, not {text!r}")
+    # Only this machine may steer the show unless the user names another address.
+    return host or "127.0.0.1", int(port)
+
+
+def add_command(commands: Any) -> None:
+    """Adds ``live`` to the command's subparsers."""
+    live = commands.add_parser(
+        "live", help="drive fixtures and visuals live, in step with a clock",
+        description="Plays a show file: samples every fixture's pattern at the clock's pip, maps it to pan, "
+        "tilt and dimmer or zoom channels, and sends it over sACN, Art-Net and OSC at a fixed frame rate. "
+        "On SIGINT or SIGTERM (or after --seconds) one last frame sends every fixture home, or dark.",
+    )
+    live.add_argument("show", metavar="SHOW.toml")
+    clock = live.add_argument_group("clock (one source; --bpm alone is a fixed tempo)")
+    clock.add_argument("--bpm", type=_positive, help="tempo in beats a minute (default: 120)")
+    live.add_argument("--fps", type=_positive, help="frames a second (default: the show's fps, else 44)")
+    live.add_argument("--latency-ms", type=_latency, default=0.0, metavar="MS",
+                      help="send each frame this far ahead of its time, for fixtures that lag (default: 0)")
+    live.add_argument("--control", type=_control_address, metavar="[HOST:]PORT",
+                      help="take OSC control messages on this port (on 127.0.0.1 unless HOST is given)")
+    live.add_argument("--seconds", type=_positive, metavar="N", help="stop after N seconds")
+    live.add_argument("--quiet", action="store_true", help="no status line")
+    live.add_argument("--pack", metavar="FILE", help="a JSON pack whose patterns join the defaults")
+    live.set_defaults(run=_run)
+
+
+def _clock(args: argparse.Namespace) -> tuple[Clock, str]:
+    """The clock the options ask for and a word for the status line."""
+    bpm = args.bpm if args.bpm is not None else 120.0
+    return FixedTempo(bpm, time.monotonic()), "fixed"
+
+
+@contextlib.contextmanager
+def _stopping_on_signals(live: Live) -> Iterator[None]:
+    def stop(signum: int, frame: Any) -> None:
+        live.stop()
+
+    previous = {sig: signal.signal(sig, stop) for sig in (signal.SIGINT, signal.SIGTERM)}
+    try:
+        yield
+    finally:
+        for sig, handler in previous.items():
+            signal.signal(sig, handler)
+
+
+class _StatusLine:
+    """Tempo, bar.beat, clock source, frames sent and late frames, redrawn a few times a second."""
+
+    def __init__(self, source: str, beats_per_bar: int) -> None:
+        self.source = source
+        self.beats_per_bar = beats_per_bar
+        self._next = 0.0
+
+    def text(self, live: Live, now: float, pip: int) -> str:
+        beat = pip // 64
+        bar, beat_in_bar = divmod(beat, self.beats_per_bar)
+        try:
+            bpm = live.clock.bpm_at(now)
+        except ValueError:
+            bpm = math.nan
+        return (f"{bpm:6.1f} bpm  {bar + 1:4d}.{beat_in_bar + 1}  {self.source}  "
+                f"{live.stats.frames} frames  {live.stats.late} late")
+
+    def __call__(self, live: Live, now: float, pip: int) -> None:
+        if now >= self._next:
+            self._next = now + 0.25
+            print(f"\r{self.text(live, now, pip)}\033[K", end="", file=sys.stderr, flush=True)
+
+
+def _run(args: argparse.Namespace) -> None:
+    # The stage's packages load only when a show is played.
+    from ..packs import load_library
+    from .control import ControlServer, KeyTaps, Source
+    from .loop import Live
+    from .outputs import open_outputs
+    from .show import load_show
+
+    library = load_library(args.pack) if args.pack else None
+    show = load_show(args.show, library)  # nothing is opened unless the whole show is valid
+    clock, source = _clock(args)
+    outputs = open_outputs(show.outputs, show.universes)
+    controls: list[Source] = []
+    closers = [output.close for output in outputs]
+    try:
+        if args.control is not None:
+            server = ControlServer(*args.control)
+            controls.append(server)
+            closers.append(server.close)
+        if source == "tap" and sys.stdin.isatty():
+            keys = KeyTaps()
+            controls.append(keys)
+            closers.append(keys.close)
+        interactive = sys.stderr.isatty() and not args.quiet
+        status = _StatusLine(source, show.beats_per_bar)
+        live = Live(show, clock, outputs, library, fps=args.fps, latency_seconds=args.latency_ms / 1000.0,
+                    controls=controls, status=status if interactive else None)
+        if not args.quiet:
+            print(f"kinetrope live: {show.path}: {len(show.fixtures)} fixtures on {len(show.universes)} universes "
+                  f"at {live.fps:g} fps; clock {clock!r}", file=sys.stderr, flush=True)
+        with _stopping_on_signals(live):
+            stats = live.run(args.seconds)
+    finally:
+        for close in closers:
+            close()
+    if not args.quiet:
+        end = "\n" if interactive else ""
+        print(f"{end}kinetrope live: {stats.frames} frames sent, {stats.late} late", file=sys.stderr, flush=True)

@@ -1,0 +1,200 @@
+"""The rig: every fixture sampled and mapped to DMX in a few numpy steps per frame.
+
+The rows of every pattern in use sit in one table, so a frame gathers all
+fixtures' offsets with one ``take``: each fixture's row is its pattern's
+first row plus its pattern pip (the clock's pip times its speed, plus its
+phase) wrapped into the pattern's period. A pattern change fades from the
+old rows to the new ones between two pips.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+
+import numpy as np
+
+import kinetrope
+
+from .. import arrays
+from .mapping import Mapping, to_8bit, to_16bit
+from .show import DMX_CHANNELS, Fixture, Show
+
+
+@dataclasses.dataclass
+class _Patterns:
+    """One table holding one period of each pattern in use, end to end."""
+
+    library: kinetrope.PatternLibrary | None
+    first_row: dict[str, int] = dataclasses.field(default_factory=dict)
+    period: dict[str, int] = dataclasses.field(default_factory=dict)
+    table: np.ndarray = dataclasses.field(default_factory=lambda: np.zeros((0, 4)))
+
+    def add(self, name: str) -> None:
+        if name in self.first_row:
+            return
+        rows = arrays.rows(name, self.library)  # raises the module's ValueError for an unknown name
+        block = np.zeros((rows.shape[0], 4))
+        block[:, :3] = rows  # 32-byte rows: numpy gathers them fastest
+        self.first_row[name] = self.table.shape[0]
+        self.period[name] = rows.shape[0]
+        self.table = np.concatenate([self.table, block])
+
+
+class Rig:
+    """Samples and maps the show's fixtures at a pip; changes patterns with a crossfade."""
+
+    def __init__(self, show: Show, library: kinetrope.PatternLibrary | None = None) -> None:
+        fixtures: list[Fixture] = list(show.fixtures)
+        self.names = [f.name for f in fixtures]
+        self.universes = show.universes
+        self.index = {name: i for i, name in enumerate(self.names)}
+        self.groups = dict(show.groups)
+        self._patterns = _Patterns(library)
+        n = len(fixtures)
+        self.speed = np.array([f.speed for f in fixtures], dtype=np.float64)
+        self._whole_speed = bool(np.all(self.speed == 1.0))
+        self._phase_pips = np.array([f.phase_pips for f in fixtures], dtype=np.int64)
+        self._spread = np.array([f.spread for f in fixtures], dtype=np.float64)
+        self.pattern = [f.pattern for f in fixtures]
+        self._first = np.zeros(n, dtype=np.int64)
+        self._period = np.ones(n, dtype=np.int64)
+        self._phase = np.zeros(n, dtype=np.int64)
+        # The pattern faded from, and the pips the fade runs between; before
+        # the start the old pattern alone shows, after the end the new one.
+        self._from_first = np.zeros(n, dtype=np.int64)
+        self._from_period = np.ones(n, dtype=np.int64)
+        self._from_phase = np.zeros(n, dtype=np.int64)
+        self._fade_start = np.zeros(n, dtype=np.int64)
+        self._fade_end = np.zeros(n, dtype=np.int64)
+        self._fading_until: int | None = None
+        for i, fixture in enumerate(fixtures):
+            self._place(i, fixture.pattern)
+        self._from_first[:] = self._first
+        self._from_period[:] = self._period
+        self._from_phase[:] = self._phase
+        self.mapping = Mapping.of(fixtures)
+        self._slots = _channel_slots(fixtures, self.universes)
+        self.dmx = np.zeros((len(self.universes), DMX_CHANNELS), dtype=np.uint8)
+
+    def _place(self, i: int, name: str) -> None:
+        self._patterns.add(name)
+        period = self._patterns.period[name]
+        self._first[i] = self._patterns.first_row[name]
+        self._period[i] = period
+        # A group's spread is a share of the period, so it follows the pattern.
+        self._phase[i] = self._phase_pips[i] + round(self._spread[i] * period)
+        self.pattern[i] = name
+
+    def targets(self, target: str) -> list[int]:
+        """The fixtures a fixture or group name stands for; KeyError if none."""
+        if target in self.index:
+            return [self.index[target]]
+        if target in self.groups:
+            return [self.index[name] for name in self.groups[target]]
+        raise KeyError(target)
+
+    def change(self, target: str, pattern: str, start_pip: int, end_pip: int, at_pip: int) -> None:
+        """Fades the fixtures of ``target`` to ``pattern`` from ``start_pip`` to ``end_pip``.
+
+        ``at_pip`` is now: a fixture caught mid-fade starts the new fade from
+        where its current fade has brought it (its new pattern), as a desk does.
+        """
+        chosen = self.targets(target)
+        self._patterns.add(pattern)
+        for i in chosen:
+            still_old = at_pip < self._fade_start[i]
+            if not still_old:
+                self._from_first[i], self._from_period[i], self._from_phase[i] = (
+                    self._first[i], self._period[i], self._phase[i])
+            self._place(i, pattern)
+            self._fade_start[i], self._fade_end[i] = start_pip, end_pip
+        ends = self._fade_end.max(initial=end_pip)
+        self._fading_until = int(max(ends, end_pip))
+
+    def _rows(self, pip: int, first: np.ndarray, period: np.ndarray, phase: np.ndarray) -> np.ndarray:
+        if self._whole_speed:
+            pattern_pips = phase + pip
+        else:
+            pattern_pips = np.floor(self.speed * pip).astype(np.int64)
+            pattern_pips += phase
+        np.remainder(pattern_pips, period, out=pattern_pips)
+        pattern_pips += first
+        return pattern_pips
+
+    def offsets(self, pip: int) -> np.ndarray:
+        """Every fixture's offset at ``pip``: a float64 array (n, 3)."""
+        table = self._patterns.table
+        sampled = table.take(self._rows(pip, self._first, self._period, self._phase), axis=0)
+        if self._fading_until is not None:
+            if pip >= self._fading_until:
+                self._fading_until = None
+                self._from_first[:] = self._first
+                self._from_period[:] = self._period
+                self._from_phase[:] = self._phase
+            else:
+                old = table.take(self._rows(pip, self._from_first, self._from_period, self._from_phase), axis=0)
+                length = np.maximum(self._fade_end - self._fade_start, 1)
+                weight = np.clip((pip - self._fade_start) / length, 0.0, 1.0)
+                sampled = old + (sampled - old) * weight[:, None]
+        return sampled[:, :3]
+
+    def write_dmx(self, offsets: np.ndarray, dimmed: bool = False) -> np.ndarray:
+        """Maps offsets (n, 3) into the universes' channels, (universes, 512) uint8; ``dimmed`` zeroes every dimmer."""
+        pan, tilt, z = self.mapping.fractions(offsets)
+        flat = self.dmx.reshape(-1)
+        values = {}
+        for kind, (fixtures, channels) in self._slots.items():
+            if kind in ("pan", "pan_fine"):
+                source = values.setdefault("pan16", to_16bit(pan))
+            elif kind in ("tilt", "tilt_fine"):
+                source = values.setdefault("tilt16", to_16bit(tilt))
+            elif kind == "pan8":
+                source = values.setdefault("pan8", to_8bit(pan))
+            elif kind == "tilt8":
+                source = values.setdefault("tilt8", to_8bit(tilt))
+            elif kind == "dimmer" and dimmed:
+                flat[channels] = 0
+                continue
+            else:
+                source = values.setdefault("z8", to_8bit(z))
+            picked = source if fixtures is None else source[fixtures]
+            if kind in ("pan", "tilt"):
+                picked = picked >> 8
+            elif kind in ("pan_fine", "tilt_fine"):
+                picked = picked & 0xFF
+            flat[channels] = picked
+        return self.dmx
+
+    def frame(self, pip: int, home: bool = False, dimmed: bool = False) -> tuple[np.ndarray, np.ndarray]:
+        """The offsets and the DMX of the whole rig at ``pip``; ``home`` holds every fixture at the centre."""
+        offsets = np.zeros((len(self.names), 3)) if home else self.offsets(pip)
+        return offsets, self.write_dmx(offsets, dimmed)
+
+    def dark(self) -> np.ndarray:
+        self.dmx[:] = 0
+        return self.dmx
+
+
+def _channel_slots(fixtures: list[Fixture], universes: list[int]) -> dict[str, tuple[np.ndarray | None, np.ndarray]]:
+    """For each kind of channel value: the fixtures that have it and where it goes in the flattened universes.
+
+    A coarse pan or tilt channel with a fine one beside it carries the high
+    byte of a 16-bit value ("pan"), one alone an 8-bit value ("pan8").
+    """
+    row = {universe: i for i, universe in enumerate(universes)}
+    slots: dict[str, tuple[list[int], list[int]]] = {}
+    for i, fixture in enumerate(fixtures):
+        if fixture.universe is None or fixture.address is None:
+            continue
+        base = row[fixture.universe] * DMX_CHANNELS + fixture.address - 1
+        for offset, kind in enumerate(fixture.channels):
+            if kind in ("pan", "tilt") and f"{kind}_fine" not in fixture.channels:
+                kind = f"{kind}8"
+            fixture_list, channel_list = slots.setdefault(kind, ([], []))
+            fixture_list.append(i)
+            channel_list.append(base + offset)
+    everyone = list(range(len(fixtures)))
+    return {
+        kind: (None if picked == everyone else np.array(picked, dtype=np.intp), np.array(channels, dtype=np.intp))
+        for kind, (picked, channels) in slots.items()
+    }

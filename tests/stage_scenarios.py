@@ -1,0 +1,163 @@
+"""Scenarios for the stage tests, each run by tests/stage_net.py in a network namespace of its own.
+
+    python stage_scenarios.py live PARAMS_JSON
+
+brings up loopback (and, for olad, an interface of its own at 127.0.1.1),
+starts what PARAMS asks for (olad with its ports patched, OSC receivers,
+one or more ``kinetrope live`` processes, control messages at given times,
+reads of olad's universes) and prints what it saw as one JSON line. Exit
+status 77 with a reason on the last line: a part is missing (skip).
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+from typing import Any
+
+
+def sh(*command: str) -> None:
+    subprocess.run(command, check=True, capture_output=True)
+
+
+def missing(reason: str) -> None:
+    print(reason)
+    sys.exit(77)
+
+
+class Olad:
+    """olad on an interface of its own (it ignores loopback), as the olad user, with a private configuration."""
+
+    def __init__(self, folder: str) -> None:
+        if shutil.which("olad") is None:
+            missing("olad is not installed (Debian package ola)")
+        sh("ip", "link", "add", "kt0", "type", "veth", "peer", "name", "kt1")
+        sh("ip", "addr", "add", "127.0.1.1/32", "dev", "kt0")
+        sh("ip", "link", "set", "kt1", "up")
+        sh("ip", "link", "set", "kt0", "up")
+        self.config = os.path.join(folder, "olad")
+        os.mkdir(self.config)
+        os.chmod(folder, 0o777)
+        os.chmod(self.config, 0o777)
+        self.log = open(os.path.join(folder, "olad.log"), "wb")
+        self.process = subprocess.Popen(["runuser", "-u", "olad", "--", "olad", "-c", self.config],
+                                        stdout=self.log, stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + 30
+        while True:
+            info = subprocess.run(["ola_dev_info"], capture_output=True, text=True)
+            if info.returncode == 0 and "E1.31" in info.stdout and "ArtNet" in info.stdout:
+                break
+            if time.monotonic() > deadline or self.process.poll() is not None:
+                self.stop()
+                raise RuntimeError(f"olad did not come up: {info.stdout} {info.stderr}")
+            time.sleep(0.2)
+        self.devices = {m.group(2): int(m.group(1)) for m in re.finditer(r"Device (\d+): (\S+)", info.stdout)}
+
+    def patch(self, device: str, port: int, universe: int) -> None:
+        sh("ola_patch", "-d", str(self.devices[device]), "-p", str(port), "-i", "-u", str(universe))
+
+    def read(self, universe: int) -> list[int]:
+        with urllib.request.urlopen(f"http://127.0.0.1:9090/get_dmx?u={universe}", timeout=5) as answer:
+            return json.load(answer)["dmx"]
+
+    def stop(self) -> None:
+        self.process.terminate()  # by its own process id
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.log.close()
+
+
+def osc_receiver(port: int, log: list[list[Any]]):
+    from pythonosc.dispatcher import Dispatcher
+    from pythonosc.osc_server import ThreadingOSCUDPServer
+
+    def record(address: str, *args: Any) -> None:
+        log.append([time.monotonic(), address, list(args)])
+
+    dispatcher = Dispatcher()
+    dispatcher.set_default_handler(record)
+    server = ThreadingOSCUDPServer(("127.0.0.1", port), dispatcher)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def live(params: dict[str, Any]) -> dict[str, Any]:
+    sh("ip", "link", "set", "lo", "up")
+    sh("ip", "route", "add", "224.0.0.0/4", "dev", "lo")
+    folder = tempfile.mkdtemp(prefix="kinetrope-stage-")
+    olad = None
+    servers = []
+    processes: list[subprocess.Popen[str]] = []
+    result: dict[str, Any] = {"osc": {}, "reads": [], "final": {}, "runs": []}
+    try:
+        for name, text in params.get("files", {}).items():
+            with open(os.path.join(folder, name), "w") as file:
+                file.write(text)
+        if params.get("olad"):
+            olad = Olad(folder)
+            for device, port, universe in params["olad"]:
+                olad.patch(device, port, universe)
+        for port in params.get("osc_ports", []):
+            log: list[list[Any]] = []
+            result["osc"][str(port)] = log
+            servers.append(osc_receiver(port, log))
+        for args in params["runs"]:
+            command = [sys.executable, "-m", "kinetrope_tools.cli", "live", *args]
+            processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                              text=True))
+        started = time.monotonic()
+        result["started"] = started
+        if params.get("controls"):
+            from pythonosc.udp_client import SimpleUDPClient
+
+            for delay, port, address, args in params["controls"]:
+                time.sleep(max(0.0, started + delay - time.monotonic()))
+                SimpleUDPClient("127.0.0.1", port).send_message(address, args)
+                result.setdefault("controls_sent", []).append(time.monotonic())
+        if olad is not None and params.get("reads"):
+            time.sleep(max(0.0, started + params.get("read_after", 2.0) - time.monotonic()))
+            for _ in range(params["reads"]):
+                for universe in params["read_universes"]:
+                    before = time.monotonic()
+                    values = olad.read(universe)
+                    result["reads"].append([before, time.monotonic(), universe, values])
+                time.sleep(params.get("read_every", 0.1))
+        for process in processes:
+            if params.get("terminate_after") is not None:
+                time.sleep(max(0.0, started + params["terminate_after"] - time.monotonic()))
+                process.terminate()
+            out, err = process.communicate(timeout=params.get("timeout", 60))
+            result["runs"].append({"rc": process.returncode, "stdout": out, "stderr": err,
+                                   "ended": time.monotonic()})
+        if olad is not None:
+            time.sleep(0.3)
+            for universe in params.get("read_universes", []):
+                result["final"][str(universe)] = olad.read(universe)
+    finally:
+        for process in processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        for server in servers:
+            server.shutdown()
+            server.server_close()
+        if olad is not None:
+            olad.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+    return result
+
+
+if __name__ == "__main__":
+    scenario, params = sys.argv[1], json.loads(sys.argv[2])
+    print(json.dumps({"live": live}[scenario](params)))

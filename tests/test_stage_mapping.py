@@ -1,0 +1,127 @@
+"""From a pattern at a pip to DMX channels: the rig against the mapping written out fixture by fixture."""
+
+from __future__ import annotations
+
+import math
+
+import kinetrope
+import numpy as np
+import pytest
+
+from kinetrope_tools.stage.rig import Rig
+from kinetrope_tools.stage.show import parse_show
+
+PERIODS = {e["name"]: e["period_pips"] for e in kinetrope.catalogue()}
+PIPS = [0, 1, 37, 255, 256, 1000, -3, 2**31 - 1, -(2**31)]
+
+
+def show_of(fixture_lines: str, extra: str = ""):
+    text = f'[output.sacn]\n[[fixture]]\nname = "f"\nuniverse = 3\naddress = 100\n{fixture_lines}\n{extra}'
+    return parse_show(text, "show.toml")
+
+
+def expected_channels(x, y, z, *, size=1.0, swap=False, invert_pan=False, invert_tilt=False, pan_range=1.0,
+                      tilt_range=1.0, bits=16, extra=None):
+    pan_axis, tilt_axis = (y, x) if swap else (x, y)
+    pan = (pan_axis * size * (-1 if invert_pan else 1) * pan_range + 1) / 2
+    tilt = (tilt_axis * size * (-1 if invert_tilt else 1) * tilt_range + 1) / 2
+    if bits == 16:
+        p, t = round(pan * 65535), round(tilt * 65535)
+        channels = [p >> 8, p & 0xFF, t >> 8, t & 0xFF]
+    else:
+        channels = [round(pan * 255), round(tilt * 255)]
+    if extra:
+        channels.append(round((z * size + 1) / 2 * 255))
+    return channels
+
+
+MAPPINGS = [
+    ("default 16-bit", 'pattern = "figure_eight"', {}),
+    ("inverted pan", 'pattern = "figure_eight"\ninvert_pan = true', {"invert_pan": True}),
+    ("inverted tilt", 'pattern = "figure_eight"\ninvert_tilt = true', {"invert_tilt": True}),
+    ("swapped", 'pattern = "figure_eight"\nswap_pan_tilt = true', {"swap": True}),
+    ("ranges", 'pattern = "circle"\npan_range = 0.5\ntilt_range = 0.25', {"pan_range": 0.5, "tilt_range": 0.25}),
+    ("size", 'pattern = "helix"\nsize = 0.3\nprofile = "pan16_tilt16_zoom"', {"size": 0.3, "extra": "zoom"}),
+    ("8-bit with dimmer", 'pattern = "helix"\nprofile = "pan8_tilt8_dimmer"', {"bits": 8, "extra": "dimmer"}),
+    ("everything", 'pattern = "helix"\nprofile = "pan8_tilt8_zoom"\nswap_pan_tilt = true\ninvert_pan = true\n'
+     'invert_tilt = true\npan_range = 0.7\nsize = 0.9', {"bits": 8, "extra": "zoom", "swap": True,
+                                                         "invert_pan": True, "invert_tilt": True, "pan_range": 0.7,
+                                                         "size": 0.9}),
+]
+
+
+@pytest.mark.parametrize(("lines", "settings"), [m[1:] for m in MAPPINGS], ids=[m[0] for m in MAPPINGS])
+def test_channels_follow_the_mapping_at_every_pip(lines, settings):
+    show = show_of(lines)
+    rig = Rig(show)
+    pattern = show.fixtures[0].pattern
+    width = len(show.fixtures[0].channels)
+    for pip in PIPS:
+        _, dmx = rig.frame(pip)
+        assert dmx.shape == (1, 512)
+        x, y, z = kinetrope.sample(pattern, pip).as_tuple()
+        assert dmx[0, 99:99 + width].tolist() == expected_channels(x, y, z, **settings), pip
+        assert not dmx[0, :99].any() and not dmx[0, 99 + width:].any()
+
+
+def test_the_default_formula_holds_at_the_ends_of_the_travel():
+    # x = -1, 0 and +1 give pan 0, 32768 (round half to even of 32767.5) and 65535.
+    rig = Rig(show_of('pattern = "sway"'))  # sway swings x from -1 to +1
+    for pip, pan in [(0, 32768), (32, 65535), (96, 0)]:
+        x = kinetrope.sample("sway", pip).x
+        assert round((x + 1) / 2 * 65535) == pan
+        _, dmx = rig.frame(pip)
+        assert int(dmx[0, 99]) << 8 | int(dmx[0, 100]) == pan
+
+
+@pytest.mark.parametrize(("speed", "phase"), [(2.0, 0), (0.5, 0), (0.5, 7), (1.0, -100), (3.0, 5)],
+                         ids=["double", "half", "half-phased", "phase back", "triple-phased"])
+def test_speed_and_phase_move_the_pattern_pip(speed, phase):
+    rig = Rig(show_of(f'pattern = "figure_eight"\nspeed = {speed}\nphase_pips = {phase}'))
+    for pip in PIPS[:-2] + [123456789]:
+        offsets = rig.offsets(pip)
+        expected = kinetrope.sample("figure_eight", math.floor(pip * speed) + phase).as_tuple()
+        assert offsets[0].tolist() == list(expected), pip
+
+
+def test_a_group_spread_offsets_each_member_evenly_and_follows_a_new_pattern():
+    names = ["h1", "h2", "h3", "h4"]
+    fixtures = "".join(f'[[fixture]]\nname = "{n}"\nuniverse = 1\naddress = {1 + 4 * i}\n'
+                       for i, n in enumerate(names))
+    text = f'[output.sacn]\n{fixtures}[[group]]\nname = "heads"\nfixtures = {names}\npattern = "circle"\nspread = 1\n'
+    text = text.replace("'", '"')
+    rig = Rig(parse_show(text, "show.toml"))
+    period = PERIODS["circle"]
+    for pip in [0, 5, 300]:
+        offsets = rig.offsets(pip)
+        for i in range(4):
+            assert offsets[i].tolist() == list(kinetrope.sample("circle", pip + i * period // 4).as_tuple())
+    # A pattern of another period spreads by its own period.
+    rig.change("heads", "lfo_breathe", 0, 0, 0)
+    new_period = PERIODS["lfo_breathe"]
+    offsets = rig.offsets(64)
+    for i in range(4):
+        assert offsets[i].tolist() == list(kinetrope.sample("lfo_breathe", 64 + round(i / 4 * new_period)).as_tuple())
+
+
+def test_a_crossfade_holds_the_old_pattern_until_its_start_and_ends_on_the_new_one():
+    rig = Rig(show_of('pattern = "circle"'))
+    rig.offsets(100)
+    rig.change("f", "figure_eight", 256, 512, at_pip=100)
+    old = lambda pip: np.array(kinetrope.sample("circle", pip).as_tuple())  # noqa: E731
+    new = lambda pip: np.array(kinetrope.sample("figure_eight", pip).as_tuple())  # noqa: E731
+    assert rig.offsets(255)[0].tolist() == old(255).tolist()
+    assert rig.offsets(256)[0].tolist() == old(256).tolist()
+    assert np.allclose(rig.offsets(384)[0], (old(384) + new(384)) / 2, atol=1e-12, rtol=0)
+    assert np.allclose(rig.offsets(448)[0], old(448) / 4 + new(448) * 3 / 4, atol=1e-12, rtol=0)
+    assert rig.offsets(512)[0].tolist() == new(512).tolist()
+    assert rig.offsets(700)[0].tolist() == new(700).tolist()
+
+
+def test_home_centres_every_channel_and_blackout_zeroes_only_dimmers():
+    rig = Rig(show_of('pattern = "helix"\nprofile = "pan16_tilt16_dimmer"'))
+    _, dmx = rig.frame(10, home=True)
+    assert dmx[0, 99:104].tolist() == [128, 0, 128, 0, 128]  # 32768 and round(127.5) = 128
+    _, dmx = rig.frame(10, dimmed=True)
+    x, y, z = kinetrope.sample("helix", 10).as_tuple()
+    assert dmx[0, 99:104].tolist() == expected_channels(x, y, z)[:4] + [0]
