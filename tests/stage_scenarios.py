@@ -118,11 +118,20 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                                               text=True))
         started = time.monotonic()
         result["started"] = started
+        # Each run names its clock on its first line; a fixed clock gives the moment of beat 0.
+        first_lines = [process.stderr.readline() for process in processes]
+        result["first_lines"] = first_lines
+        found = re.search(r"FixedTempo\(bpm=([\d.]+), beat_zero_seconds=([\d.e+-]+)\)", first_lines[0])
         if params.get("controls"):
             from pythonosc.udp_client import SimpleUDPClient
 
-            for delay, port, address, args in params["controls"]:
-                time.sleep(max(0.0, started + delay - time.monotonic()))
+            for when, port, address, args in params["controls"]:
+                if "beat" in when:
+                    assert found, first_lines[0]
+                    moment = float(found.group(2)) + when["beat"] * 60.0 / float(found.group(1))
+                else:
+                    moment = started + when["after"]
+                time.sleep(max(0.0, moment - time.monotonic()))
                 SimpleUDPClient("127.0.0.1", port).send_message(address, args)
                 result.setdefault("controls_sent", []).append(time.monotonic())
         if olad is not None and params.get("reads"):
@@ -138,7 +147,7 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                 time.sleep(max(0.0, started + params["terminate_after"] - time.monotonic()))
                 process.terminate()
             out, err = process.communicate(timeout=params.get("timeout", 60))
-            result["runs"].append({"rc": process.returncode, "stdout": out, "stderr": err,
+            result["runs"].append({"rc": process.returncode, "stdout": out, "stderr": first_lines[len(result["runs"])] + err,
                                    "ended": time.monotonic()})
         if olad is not None:
             time.sleep(0.3)

@@ -11,7 +11,8 @@ import time
 from collections.abc import Iterator
 from typing import TYPE_CHECKING, Any
 
-from ..clocks import Clock, FixedTempo
+from ..clocks import BeatMap, Clock, FixedTempo, MidiClock, TapTempo
+from .track import TrackTime
 
 if TYPE_CHECKING:
     from .loop import Live
@@ -54,8 +55,15 @@ def add_command(commands: Any) -> None:
         "On SIGINT or SIGTERM (or after --seconds) one last frame sends every fixture home, or dark.",
     )
     live.add_argument("show", metavar="SHOW.toml")
-    clock = live.add_argument_group("clock (one source; --bpm alone is a fixed tempo)")
+    clock = live.add_argument_group("clock (--bpm alone is a fixed tempo; with a source, the tempo it starts at)")
     clock.add_argument("--bpm", type=_positive, help="tempo in beats a minute (default: 120)")
+    sources = clock.add_mutually_exclusive_group()
+    sources.add_argument("--tap", action="store_true",
+                         help="follow taps: the space bar in this terminal, or /kinetrope/tap over --control")
+    sources.add_argument("--midi-clock", metavar="PORT", help="follow MIDI clock from this input port")
+    sources.add_argument("--beats", metavar="FILE", help="follow a beat map (JSON) of the track being played")
+    clock.add_argument("--start", type=float, metavar="S",
+                       help="with --beats: the second of the track playing when the show starts (default: 0)")
     live.add_argument("--fps", type=_positive, help="frames a second (default: the show's fps, else 44)")
     live.add_argument("--latency-ms", type=_latency, default=0.0, metavar="MS",
                       help="send each frame this far ahead of its time, for fixtures that lag (default: 0)")
@@ -64,12 +72,19 @@ def add_command(commands: Any) -> None:
     live.add_argument("--seconds", type=_positive, metavar="N", help="stop after N seconds")
     live.add_argument("--quiet", action="store_true", help="no status line")
     live.add_argument("--pack", metavar="FILE", help="a JSON pack whose patterns join the defaults")
-    live.set_defaults(run=_run)
+    live.set_defaults(run=_run, live_parser=live)
 
 
-def _clock(args: argparse.Namespace) -> tuple[Clock, str]:
-    """The clock the options ask for and a word for the status line."""
+def _clock(args: argparse.Namespace, beats_per_bar: int) -> tuple[Clock, str]:
+    """The clock the options ask for, and a word for the status line."""
     bpm = args.bpm if args.bpm is not None else 120.0
+    if args.tap:
+        return TapTempo(bpm, beats_per_bar=beats_per_bar), "tap"
+    if args.midi_clock is not None:
+        return MidiClock(args.midi_clock, bpm=bpm), "midi"
+    if args.beats is not None:
+        start = 0.0 if args.start is None else args.start
+        return TrackTime(BeatMap.load(args.beats), start, time.monotonic()), "beats"
     return FixedTempo(bpm, time.monotonic()), "fixed"
 
 
@@ -118,13 +133,18 @@ def _run(args: argparse.Namespace) -> None:
     from .outputs import open_outputs
     from .show import load_show
 
+    if args.start is not None and args.beats is None:
+        args.live_parser.error("--start goes with --beats FILE")
+    if args.start is not None and not math.isfinite(args.start):
+        args.live_parser.error("--start must be a finite number of seconds")
     library = load_library(args.pack) if args.pack else None
     show = load_show(args.show, library)  # nothing is opened unless the whole show is valid
-    clock, source = _clock(args)
-    outputs = open_outputs(show.outputs, show.universes)
+    clock, source = _clock(args, show.beats_per_bar)
+    closers = [getattr(clock, "close")] if hasattr(clock, "close") else []
     controls: list[Source] = []
-    closers = [output.close for output in outputs]
     try:
+        outputs = open_outputs(show.outputs, show.universes)
+        closers += [output.close for output in outputs]
         if args.control is not None:
             server = ControlServer(*args.control)
             controls.append(server)

@@ -1,0 +1,107 @@
+"""``kinetrope live`` against a real lighting daemon: olad receives sACN and Art-Net, and we read its universes back.
+
+Everything runs inside a private network namespace (see stage_net.py): olad on
+an interface of its own at 127.0.1.1, ``kinetrope live`` sending unicast to it,
+and the reads through olad's HTTP interface.
+"""
+
+from __future__ import annotations
+
+import kinetrope
+import pytest
+
+from stage_net import run_scenario
+from stage_reference import beat_zero, channels, pattern_pip, pip_at
+
+FPS = 44
+SHOW = f"""
+fps = {FPS}
+[output.sacn]
+destination = "127.0.1.1"
+[output.artnet]
+destination = "127.0.1.1"
+
+[[fixture]]
+name = "spot"
+pattern = "figure_eight"
+profile = "pan16_tilt16_dimmer"
+invert_pan = true
+pan_range = 0.5
+universe = 1
+address = 1
+
+[[fixture]]
+name = "wash"
+pattern = "helix"
+profile = "pan8_tilt8_zoom"
+swap_pan_tilt = true
+speed = 2
+phase_pips = 10
+universe = 2
+address = 300
+"""
+FIXTURES = {
+    # name: universe, address, pattern, speed, phase, mapping
+    "spot": (1, 1, "figure_eight", 1.0, 0, {"invert_pan": True, "pan_range": 0.5, "extra": "dimmer"}),
+    "wash": (2, 300, "helix", 2.0, 10, {"swap": True, "bits": 8, "extra": "zoom"}),
+}
+# olad's ports: E1.31 universes 1 and 2 and Art-Net universes 1 and 2 (olad takes an Art-Net
+# port's universe from the low four bits of the olad universe it is patched to: 17 -> 1, 18 -> 2).
+PATCHES = [["E1.31", 0, 1], ["E1.31", 1, 2], ["ArtNet", 0, 17], ["ArtNet", 1, 18]]
+THROUGH = {1: 1, 2: 2, 17: 1, 18: 2}  # olad universe -> show universe
+
+
+@pytest.fixture(scope="module")
+def olad_run():
+    return run_scenario(
+        "live", timeout=180, files={"show.toml": SHOW}, olad=PATCHES,
+        runs=[["show.toml", "--bpm", "126", "--seconds", "5"]],
+        reads=15, read_universes=list(THROUGH), read_after=1.5, read_every=0.15,
+    )
+
+
+def matching_pips(values, universe, bpm, zero, earliest, latest):
+    """Per fixture of ``universe``: the pips from earliest to latest (seconds) at which the channels read fit."""
+    found = {}
+    for name, (fixture_universe, address, pattern, speed, phase, mapping) in FIXTURES.items():
+        if fixture_universe != universe:
+            continue
+        width = len(channels(0, 0, 0, **mapping))
+        seen = values[address - 1:address - 1 + width]
+        found[name] = [
+            pip for pip in range(pip_at(earliest, bpm, zero), pip_at(latest, bpm, zero) + 1)
+            if channels(*kinetrope.sample(pattern, pattern_pip(pip, speed, phase)).as_tuple(), **mapping) == seen
+        ]
+    return found
+
+
+def test_olad_shows_the_pattern_at_the_pips_of_the_moment(olad_run):
+    (run,) = olad_run["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    bpm, zero = beat_zero(run["stderr"].splitlines()[0])
+    interval = 1 / FPS
+    on_time = late_but_right = 0
+    for before, after, universe, values in olad_run["reads"]:
+        # On time, olad holds the frame due within one interval before the read (and a little
+        # for delivery); a loaded machine may delay a frame, but what olad holds is still the
+        # pattern under the mapping at some pip of the last half second.
+        strict = matching_pips(values, THROUGH[universe], bpm, zero, before - interval - 0.005, after)
+        if all(strict.values()):
+            on_time += 1
+            continue
+        loose = matching_pips(values, THROUGH[universe], bpm, zero, before - 0.5, after)
+        assert all(loose.values()), (universe, values[:8], values[299:303], loose)
+        late_but_right += 1
+    assert on_time + late_but_right == 60
+    assert on_time >= 0.8 * 60, f"{late_but_right} of 60 reads showed a frame older than one interval"
+    # The reads caught the pattern moving, not a rig parked at home.
+    assert any(values[:4] != [128, 0, 128, 0] for *_, values in olad_run["reads"])
+
+
+def test_the_last_frame_sends_every_fixture_home(olad_run):
+    final = olad_run["final"]
+    for universe in ("1", "17"):
+        assert final[universe][:5] == [128, 0, 128, 0, 128]  # the centre: 32768 in 16 bits, 128 in 8
+    for universe in ("2", "18"):
+        assert final[universe][299:302] == [128, 128, 128]
+    assert "frames sent" in olad_run["runs"][0]["stderr"]

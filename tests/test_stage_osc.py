@@ -1,0 +1,151 @@
+"""``kinetrope live`` to an OSC receiver, and steered over OSC while it runs (in a private network namespace)."""
+
+from __future__ import annotations
+
+import math
+import statistics
+
+import kinetrope
+import numpy as np
+import pytest
+
+from kinetrope_tools.packs import dumps_pack
+from stage_net import run_scenario
+from stage_reference import beat_zero, pip_at
+
+FPS = 44
+RAMP_PERIOD = 1024  # four bars: the ramp's x tells the pip within them exactly
+# x = -1 + p / 512 is exact in float32, so a receiver reads the pip off x.
+RAMP_PACK = dumps_pack([kinetrope.SampledPattern(
+    "ramp", "x climbs evenly over four bars", [[-1 + p / 512, 0.0, 0.0] for p in range(RAMP_PERIOD)])])
+
+
+def show(fixtures: str, port: int = 9100) -> str:
+    return f'fps = {FPS}\n[output.osc]\ndestination = "127.0.0.1:{port}"\n{fixtures}'
+
+
+POINTS = """
+[[fixture]]
+name = "lead"
+pattern = "figure_eight"
+
+[[fixture]]
+name = "clock"
+pattern = "ramp"
+"""
+
+
+def messages_by_fixture(log):
+    by: dict[str, list] = {}
+    for when, address, args in log:
+        by.setdefault(address.rsplit("/", 1)[1], []).append((when, args))
+    return by
+
+
+def ramp_pip(x: float, near: int) -> int:
+    """The whole pip whose ramp value is x, the one nearest ``near`` (the ramp repeats every four bars)."""
+    within = round((x + 1) * 512)
+    return within + RAMP_PERIOD * round((near - within) / RAMP_PERIOD)
+
+
+def f32(values) -> list[float]:
+    return np.asarray(values, dtype=np.float32).tolist()
+
+
+@pytest.fixture(scope="module")
+def osc_run():
+    return run_scenario("live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
+                        runs=[["show.toml", "--bpm", "120", "--seconds", "4", "--pack", "ramp.json"]])
+
+
+def test_every_fixture_gets_a_message_every_frame_then_home(osc_run):
+    (run,) = osc_run["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    frames = int(run["stderr"].rsplit("kinetrope live: ", 1)[1].split()[0])
+    assert abs(frames - 4 * FPS) <= 1
+    by = messages_by_fixture(osc_run["osc"]["9100"])
+    assert sorted(by) == ["clock", "lead"]
+    for name, messages in by.items():
+        assert len(messages) == frames + 1, name  # every frame and the last one
+        assert messages[-1][1] == [0.0, 0.0, 0.0], name  # home
+        gaps = np.diff([when for when, _ in messages[:-1]])
+        assert abs(statistics.median(gaps) - 1 / FPS) < 0.1 / FPS, name
+
+
+def test_the_messages_carry_the_pattern_at_the_pip_of_their_time(osc_run):
+    (run,) = osc_run["runs"]
+    bpm, zero = beat_zero(run["stderr"])
+    by = messages_by_fixture(osc_run["osc"]["9100"])
+    on_time = 0
+    for (when, lead), (_, ramp) in zip(by["lead"][:-1], by["clock"][:-1]):
+        pip = ramp_pip(ramp[0], pip_at(when, bpm, zero))
+        # The ramp names the frame's pip; it lies at most one frame (and a little delivery) before arrival.
+        if pip_at(when - 1 / FPS - 0.005, bpm, zero) <= pip <= pip_at(when, bpm, zero):
+            on_time += 1
+        assert pip <= pip_at(when, bpm, zero)
+        assert lead == f32(kinetrope.sample("figure_eight", pip).as_tuple())
+    assert on_time >= 0.9 * (len(by["lead"]) - 1)
+
+
+def test_a_pattern_change_crossfades_from_the_next_bar_over_the_beats_asked_for():
+    fixtures = POINTS + '\n[[fixture]]\nname = "other"\npattern = "circle"\n'
+    result = run_scenario(
+        "live", files={"show.toml": show(fixtures), "ramp.json": RAMP_PACK}, osc_ports=[9100],
+        runs=[["show.toml", "--bpm", "150", "--seconds", "7", "--pack", "ramp.json", "--control", "9200"]],
+        controls=[
+            # Mid-bar in bar 3 (beats 8..12): the fade runs from beat 12 (pip 768) for two beats, to pip 896.
+            [{"beat": 9.5}, 9200, "/kinetrope/pattern", ["lead", "helix", 2]],
+            # Malformed messages and unknown names are reported and dropped; the show goes on.
+            [{"beat": 9.6}, 9200, "/kinetrope/pattern", ["lead"]],
+            [{"beat": 9.7}, 9200, "/kinetrope/pattern", ["nobody", "helix"]],
+            [{"beat": 9.8}, 9200, "/kinetrope/pattern", ["other", "no_such_pattern"]],
+            [{"beat": 9.9}, 9200, "/kinetrope/nonsense", [1.5]],
+        ],
+    )
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    for complaint in ["wants TARGET PATTERN", "'nobody'", "no_such_pattern", "unknown address"]:
+        assert complaint in run["stderr"]
+    bpm, zero = beat_zero(run["stderr"])
+    by = messages_by_fixture(result["osc"]["9100"])
+    start, end = 768, 896
+    phases = {"before": 0, "fading": 0, "after": 0}
+    for (when, lead), (_, ramp), (_, other) in zip(by["lead"][:-1], by["clock"][:-1], by["other"][:-1]):
+        pip = ramp_pip(ramp[0], pip_at(when, bpm, zero))
+        old = np.array(kinetrope.sample("figure_eight", pip).as_tuple())
+        new = np.array(kinetrope.sample("helix", pip).as_tuple())
+        assert other == f32(kinetrope.sample("circle", pip).as_tuple())  # the refused change left it alone
+        if pip < start:
+            phases["before"] += 1
+            assert lead == f32(old), pip
+        elif pip >= end:
+            phases["after"] += 1
+            assert lead == f32(new), pip
+        else:
+            phases["fading"] += 1
+            weight = (pip - start) / (end - start)
+            assert np.allclose(lead, old + (new - old) * weight, atol=1e-6, rtol=0), pip
+    # Frames on every side of the fade: 2 beats at 150 bpm are 0.8 s, about 35 frames.
+    assert phases["before"] > 100 and phases["after"] > 40 and phases["fading"] >= 30, phases
+
+
+def test_taps_set_the_tempo():
+    beat = 60 / 100
+    taps = [[{"after": 2.0 + i * beat}, 9200, "/kinetrope/tap", []] for i in range(8)]
+    result = run_scenario(
+        "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
+        runs=[["show.toml", "--tap", "--bpm", "140", "--seconds", "8", "--pack", "ramp.json", "--control", "9200"]],
+        controls=taps,
+    )
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    last_tap = result["controls_sent"][-1]
+    ramp = messages_by_fixture(result["osc"]["9100"])["clock"][:-1]
+    # Before the first tap: 140 bpm. From just after the last tap to the end: the tapped 100 bpm.
+    before = [(when, args[0]) for when, args in ramp if when < result["controls_sent"][0] - 0.1]
+    after = [(when, args[0]) for when, args in ramp if when > last_tap + 0.2]
+    for moments, bpm in [(before, 140), (after, 100)]:
+        times = np.array([when for when, _ in moments])
+        pips = np.unwrap(np.array([(x + 1) * 512 for _, x in moments]), period=RAMP_PERIOD)
+        slope = np.polyfit(times, pips, 1)[0]
+        assert math.isclose(slope, bpm * 64 / 60, rel_tol=0.03), (bpm, slope * 60 / 64)
