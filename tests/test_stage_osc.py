@@ -149,3 +149,45 @@ def test_taps_set_the_tempo():
         pips = np.unwrap(np.array([(x + 1) * 512 for _, x in moments]), period=RAMP_PERIOD)
         slope = np.polyfit(times, pips, 1)[0]
         assert math.isclose(slope, bpm * 64 / 60, rel_tol=0.03), (bpm, slope * 60 / 64)
+
+
+def test_a_beat_map_drives_the_pips_from_the_start_second(tmp_path):
+    from kinetrope_tools.clocks import BeatMap
+
+    # 120 bpm for the first 20 s of the track, then 90 bpm; played from second 16.
+    beats = [0.5 * i for i in range(41)] + [20 + (i + 1) * 60 / 90 for i in range(60)]
+    beat_map = BeatMap(beats)
+    beat_map.save(tmp_path / "beats.json")
+    result = run_scenario(
+        "live", osc_ports=[9100],
+        files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK, "beats.json": (tmp_path / "beats.json").read_text()},
+        runs=[["show.toml", "--beats", "beats.json", "--start", "16", "--seconds", "8", "--pack", "ramp.json"]],
+    )
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    started_at = float(run["stderr"].split("started_at=")[1].split(")")[0])
+    ramp = messages_by_fixture(result["osc"]["9100"])["clock"][:-1]
+    on_time = 0
+    for when, (x, _, _) in ramp:
+        latest = beat_map.pip_at(when - started_at + 16)
+        pip = ramp_pip(x, latest)
+        assert pip <= latest
+        on_time += beat_map.pip_at(when - started_at + 16 - 1 / FPS - 0.005) <= pip
+    assert on_time >= 0.9 * len(ramp)
+    # Both tempos were played: the track passed its 20th second (pip 40 * 64) during the run.
+    pips = [ramp_pip(x, beat_map.pip_at(when - started_at + 16)) for when, (x, _, _) in ramp]
+    assert min(pips) < 40 * 64 < max(pips)
+
+
+def test_a_missing_midi_port_is_a_failure_that_names_it(tmp_path):
+    import subprocess
+    import sys
+
+    (tmp_path / "show.toml").write_text(show(POINTS))
+    (tmp_path / "ramp.json").write_text(RAMP_PACK)
+    completed = subprocess.run(
+        [sys.executable, "-m", "kinetrope_tools.cli", "live", "show.toml", "--midi-clock", "No Such Port",
+         "--pack", "ramp.json", "--seconds", "1"], cwd=tmp_path, capture_output=True, text=True, timeout=60)
+    assert completed.returncode == 1
+    # (ALSA may print its own complaint first on a machine without a sequencer.)
+    assert "kinetrope live: error: no MIDI input port 'No Such Port'" in completed.stderr
