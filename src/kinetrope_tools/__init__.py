@@ -6,11 +6,11 @@ lives in ``kinetrope_tools.cli``.
 
 from .arrays import rows, sample_many
 from .clock import pips_at, seconds_at
-from .clocks import BeatMap, BeatMapError, Clock, FixedTempo, MidiClock, MidiPortError, TapTempo
+from .clocks import BeatMap, BeatMapError, Clock, FixedTempo, LinkClock, MidiClock, MidiPortError, TapTempo
 from .packs import PackError, load_library, load_pack, save_pack
 
 __all__ = [
-    "BeatMap", "BeatMapError", "Clock", "FixedTempo", "MidiClock", "MidiPortError", "PackError", "TapTempo",
-    "load_library", "load_pack",
+    "BeatMap", "BeatMapError", "Clock", "FixedTempo", "LinkClock", "MidiClock", "MidiPortError", "PackError",
+    "TapTempo", "load_library", "load_pack",
     "pips_at", "rows", "sample_many", "save_pack", "seconds_at",
 ]

@@ -6,8 +6,9 @@ packages import them only when one is made.
 
 from .beat_map import BeatMap, BeatMapError
 from .fixed import FixedTempo
+from .link import LinkClock
 from .midi import MidiClock, MidiPortError
 from .protocol import Clock
 from .tap import TapTempo
 
-__all__ = ["BeatMap", "BeatMapError", "Clock", "FixedTempo", "MidiClock", "MidiPortError", "TapTempo"]
+__all__ = ["BeatMap", "BeatMapError", "Clock", "FixedTempo", "LinkClock", "MidiClock", "MidiPortError", "TapTempo"]
