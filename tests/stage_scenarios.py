@@ -15,6 +15,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -143,9 +144,9 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                     result["reads"].append([before, time.monotonic(), universe, values])
                 time.sleep(params.get("read_every", 0.1))
         for process in processes:
-            if params.get("terminate_after") is not None:
-                time.sleep(max(0.0, started + params["terminate_after"] - time.monotonic()))
-                process.terminate()
+            if params.get("stop_after") is not None:
+                time.sleep(max(0.0, started + params["stop_after"] - time.monotonic()))
+                process.send_signal(getattr(signal, params.get("stop_signal", "SIGTERM")))
             out, err = process.communicate(timeout=params.get("timeout", 60))
             result["runs"].append({"rc": process.returncode, "stdout": out, "stderr": first_lines[len(result["runs"])] + err,
                                    "ended": time.monotonic()})

@@ -191,3 +191,49 @@ def test_a_missing_midi_port_is_a_failure_that_names_it(tmp_path):
     assert completed.returncode == 1
     # (ALSA may print its own complaint first on a machine without a sequencer.)
     assert "kinetrope live: error: no MIDI input port 'No Such Port'" in completed.stderr
+
+
+def test_two_live_processes_on_one_link_session_send_the_same_pattern_within_a_pip():
+    pytest.importorskip("aalink", reason="Link's bindings (the optional link extra) are not installed")
+    bar = 256
+    bar_ramp = dumps_pack([kinetrope.SampledPattern(
+        "bar_ramp", "x climbs evenly over one bar", [[-1 + p / 128, 0.0, 0.0] for p in range(bar)])])
+    one = '\n[[fixture]]\nname = "clock"\npattern = "bar_ramp"\n'
+    result = run_scenario(
+        "live", osc_ports=[9101, 9102],
+        files={"a.toml": show(one, 9101), "b.toml": show(one, 9102), "ramp.json": bar_ramp},
+        runs=[[name, "--link", "--bpm", "60", "--seconds", "9", "--pack", "ramp.json"] for name in ("a.toml", "b.toml")],
+    )
+    for run in result["runs"]:
+        assert run["rc"] == 0, run["stderr"]
+    a, b = ([(when, (args[0] + 1) * 128) for when, _, args in result["osc"][port][:-1]] for port in ("9101", "9102"))
+    assert len(a) > 6 * FPS and len(b) > 6 * FPS
+    # B's pip at each moment A sent, read off B's frames on either side; Link may take a moment to settle.
+    settled = a[0][0] + 3.0
+    b_times = np.array([when for when, _ in b])
+    b_pips = np.unwrap(np.array([pip for _, pip in b]), period=bar)
+    differences = []
+    for when, pip in a:
+        if when < max(settled, b_times[0]) or when > b_times[-1]:
+            continue
+        other = np.interp(when, b_times, b_pips)
+        differences.append(abs((pip - other + bar / 2) % bar - bar / 2))
+    assert len(differences) > 3 * FPS
+    # Each process samples at its own frame times: a pip apart at most, beside the scheduling jitter of a busy machine.
+    assert statistics.median(differences) <= 1.0, statistics.median(differences)
+    assert np.percentile(differences, 90) <= 2.0, sorted(differences)[-10:]
+
+
+@pytest.mark.parametrize("signal_name", ["SIGTERM", "SIGINT"])
+def test_a_signal_ends_the_show_with_every_fixture_home(signal_name):
+    result = run_scenario(
+        "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
+        runs=[["show.toml", "--bpm", "120", "--pack", "ramp.json"]], stop_after=3.0, stop_signal=signal_name,
+    )
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    frames = int(run["stderr"].rsplit("kinetrope live: ", 1)[1].split()[0])
+    for name, messages in messages_by_fixture(result["osc"]["9100"]).items():
+        assert len(messages) == frames + 1 and frames > FPS, name
+        assert messages[-1][1] == [0.0, 0.0, 0.0], name
+        assert messages[-2][1] != [0.0, 0.0, 0.0], name

@@ -11,7 +11,7 @@ import time
 from collections.abc import Iterator
 from typing import TYPE_CHECKING, Any
 
-from ..clocks import BeatMap, Clock, FixedTempo, MidiClock, TapTempo
+from ..clocks import BeatMap, Clock, FixedTempo, LinkClock, MidiClock, TapTempo
 from .track import TrackTime
 
 if TYPE_CHECKING:
@@ -58,6 +58,8 @@ def add_command(commands: Any) -> None:
     clock = live.add_argument_group("clock (--bpm alone is a fixed tempo; with a source, the tempo it starts at)")
     clock.add_argument("--bpm", type=_positive, help="tempo in beats a minute (default: 120)")
     sources = clock.add_mutually_exclusive_group()
+    sources.add_argument("--link", action="store_true",
+                         help="join the Link session on the network (a bar of the show's beats_per_bar is the quantum)")
     sources.add_argument("--tap", action="store_true",
                          help="follow taps: the space bar in this terminal, or /kinetrope/tap over --control")
     sources.add_argument("--midi-clock", metavar="PORT", help="follow MIDI clock from this input port")
@@ -78,6 +80,8 @@ def add_command(commands: Any) -> None:
 def _clock(args: argparse.Namespace, beats_per_bar: int) -> tuple[Clock, str]:
     """The clock the options ask for, and a word for the status line."""
     bpm = args.bpm if args.bpm is not None else 120.0
+    if args.link:
+        return LinkClock(quantum=beats_per_bar, bpm=bpm), "link"
     if args.tap:
         return TapTempo(bpm, beats_per_bar=beats_per_bar), "tap"
     if args.midi_clock is not None:
