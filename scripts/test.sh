@@ -4,11 +4,13 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-# GoogleTest for the C++ tests and Chromium for the gallery's browser test
-# come from Debian's packages. Without Chromium the browser test skips.
+# GoogleTest for the C++ tests, Chromium for the gallery's browser test and
+# OLA (olad) for the stage tests come from Debian's packages. Without Chromium
+# the browser test skips; without olad the tests against it skip.
 missing=()
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 command -v chromium >/dev/null 2>&1 || missing+=(chromium)
+command -v olad >/dev/null 2>&1 || missing+=(ola)
 if [ ${#missing[@]} -gt 0 ]; then
     sudo_cmd=""
     [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
@@ -17,6 +19,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     if ! command -v chromium >/dev/null 2>&1; then
         DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq chromium >/dev/null ||
             echo "chromium could not be installed: the gallery's browser test will skip" >&2
+    fi
+    if ! command -v olad >/dev/null 2>&1; then
+        DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq ola >/dev/null ||
+            echo "ola could not be installed: the stage tests against olad will skip" >&2
     fi
 fi
 cpp_build="$project_root/build/cpp-tests"

@@ -149,3 +149,16 @@ def test_a_pack_adds_patterns_a_show_may_name(tmp_path):
         load_show(show_file)
     show = load_show(show_file, load_library(pack))
     assert [f.pattern for f in show.fixtures] == ["circle", "ramp"]
+
+
+def test_the_readme_example_is_a_valid_show_of_four_heads_in_a_chase():
+    import pathlib
+
+    readme = (pathlib.Path(__file__).parents[1] / "README.md").read_text()
+    example = readme.split("### The show file")[1].split("```toml\n")[1].split("```")[0]
+    show = parse_show(example, "README.md")
+    assert [f.name for f in show.fixtures] == ["spot_1", "spot_2", "spot_3", "spot_4"]
+    assert [f.spread for f in show.fixtures] == [0.0, 0.25, 0.5, 0.75]
+    assert {f.pattern for f in show.fixtures} == {"beat_house_classic_figure8"}
+    assert [f.channels for f in show.fixtures] == [("pan", "pan_fine", "tilt", "tilt_fine", "dimmer")] * 4
+    assert sorted(show.outputs) == ["osc", "sacn"]
