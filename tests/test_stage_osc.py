@@ -237,3 +237,46 @@ def test_a_signal_ends_the_show_with_every_fixture_home(signal_name):
         assert len(messages) == frames + 1 and frames > FPS, name
         assert messages[-1][1] == [0.0, 0.0, 0.0], name
         assert messages[-2][1] != [0.0, 0.0, 0.0], name
+
+
+def test_tempo_and_home_over_control():
+    result = run_scenario(
+        "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
+        runs=[["show.toml", "--bpm", "120", "--seconds", "7", "--pack", "ramp.json", "--control", "9200"]],
+        controls=[
+            [{"beat": 4}, 9200, "/kinetrope/tempo", [90.0]],
+            [{"beat": 4.1}, 9200, "/kinetrope/tempo", ["fast"]],  # refused, reported
+            [{"after": 4.5}, 9200, "/kinetrope/home", []],
+            [{"after": 5.5}, 9200, "/kinetrope/home", [0]],
+        ],
+    )
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    assert "/kinetrope/tempo: wants one tempo" in run["stderr"]
+    tempo_at, _, home_at, back_at = result["controls_sent"]
+    ramp = messages_by_fixture(result["osc"]["9100"])["clock"][:-1]
+    for first, last, bpm in [(0, tempo_at - 0.1, 120), (tempo_at + 0.1, home_at - 0.1, 90)]:
+        moments = [(when, x) for when, (x, _, _) in ramp if first < when < last]
+        pips = np.unwrap(np.array([(x + 1) * 512 for _, x in moments]), period=RAMP_PERIOD)
+        slope = np.polyfit([when for when, _ in moments], pips, 1)[0]
+        assert math.isclose(slope, bpm * 64 / 60, rel_tol=0.03), (bpm, slope * 60 / 64)
+    held = [args for when, args in messages_by_fixture(result["osc"]["9100"])["lead"] if home_at + 0.1 < when < back_at]
+    assert len(held) > FPS / 2 and all(args == [0.0, 0.0, 0.0] for args in held)
+    # Back from home: the pattern again, at the pip the ramp names.
+    lead = messages_by_fixture(result["osc"]["9100"])["lead"][:-1]
+    after = [(args, x) for (when, args), (_, (x, _, _)) in zip(lead, ramp) if when > back_at + 0.1]
+    assert len(after) > FPS / 2
+    for args, x in after:
+        pip = round((x + 1) * 512)  # figure_eight's period divides the ramp's
+        assert args == f32(kinetrope.sample("figure_eight", pip).as_tuple())
+
+
+def test_nothing_is_sent_for_a_show_with_a_fault():
+    faulty = show(POINTS).replace('pattern = "figure_eight"', 'pattern = "figure_eigth"')
+    result = run_scenario("live", files={"show.toml": faulty, "ramp.json": RAMP_PACK}, osc_ports=[9100],
+                          runs=[["show.toml", "--bpm", "120", "--seconds", "2", "--pack", "ramp.json"]])
+    (run,) = result["runs"]
+    assert run["rc"] == 1
+    assert run["stderr"] == ("kinetrope live: error: show.toml: fixture 'lead': key 'pattern': unknown pattern "
+                             "'figure_eigth'; did you mean figure_eight?\n")
+    assert result["osc"]["9100"] == []

@@ -11,8 +11,13 @@ round((x + 1) / 2 * 255) on an 8-bit one.
 from __future__ import annotations
 
 import dataclasses
+from collections.abc import Sequence
+from typing import TYPE_CHECKING
 
 import numpy as np
+
+if TYPE_CHECKING:
+    from .show import Fixture
 
 
 @dataclasses.dataclass(frozen=True)
@@ -27,8 +32,8 @@ class Mapping:
     tilt_range: np.ndarray
 
     @classmethod
-    def of(cls, fixtures: list) -> Mapping:  # fixtures: show.Fixture
-        def column(values: list, dtype: type) -> np.ndarray:
+    def of(cls, fixtures: Sequence[Fixture]) -> Mapping:
+        def column(values: list[float] | list[bool], dtype: type) -> np.ndarray:
             return np.array(values, dtype=dtype)
         return cls(
             size=column([f.size for f in fixtures], np.float64),
@@ -53,8 +58,10 @@ class Mapping:
 
 def to_16bit(fraction: np.ndarray) -> np.ndarray:
     """A fraction in [0, 1] as a 16-bit value (round half to even), as int64."""
-    return np.rint(np.clip(fraction, 0.0, 1.0) * 65535.0).astype(np.int64)
+    values: np.ndarray = np.rint(np.clip(fraction, 0.0, 1.0) * 65535.0).astype(np.int64)
+    return values
 
 
 def to_8bit(fraction: np.ndarray) -> np.ndarray:
-    return np.rint(np.clip(fraction, 0.0, 1.0) * 255.0).astype(np.int64)
+    values: np.ndarray = np.rint(np.clip(fraction, 0.0, 1.0) * 255.0).astype(np.int64)
+    return values

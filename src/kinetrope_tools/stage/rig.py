@@ -108,8 +108,7 @@ class Rig:
                     self._first[i], self._period[i], self._phase[i])
             self._place(i, pattern)
             self._fade_start[i], self._fade_end[i] = start_pip, end_pip
-        ends = self._fade_end.max(initial=end_pip)
-        self._fading_until = int(max(ends, end_pip))
+        self._fading_until = int(self._fade_end.max())
 
     def _rows(self, pip: int, first: np.ndarray, period: np.ndarray, phase: np.ndarray) -> np.ndarray:
         if self._whole_speed:
@@ -142,7 +141,7 @@ class Rig:
         """Maps offsets (n, 3) into the universes' channels, (universes, 512) uint8; ``dimmed`` zeroes every dimmer."""
         pan, tilt, z = self.mapping.fractions(offsets)
         flat = self.dmx.reshape(-1)
-        values = {}
+        values: dict[str, np.ndarray] = {}
         for kind, (fixtures, channels) in self._slots.items():
             if kind in ("pan", "pan_fine"):
                 source = values.setdefault("pan16", to_16bit(pan))

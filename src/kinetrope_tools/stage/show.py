@@ -342,11 +342,12 @@ def parse_show(text: str, path: str, library: kinetrope.PatternLibrary | None = 
             continue  # already reported
         spread = group_settings[group].get("spread", 0.0) if group else 0.0
         fixture = Fixture(
-            name=name, group=group, channels=_channels(settings),
+            name=name, group=group, channels=_channels(settings), pattern=settings["pattern"],
             universe=settings.get("universe"), address=settings.get("address"),
-            pattern=settings["pattern"],
-            **{k: settings[k] for k in ("invert_pan", "invert_tilt", "swap_pan_tilt") if k in settings},
-            **{k: float(settings[k]) for k in ("pan_range", "tilt_range", "size", "speed") if k in settings},
+            invert_pan=settings.get("invert_pan", False), invert_tilt=settings.get("invert_tilt", False),
+            swap_pan_tilt=settings.get("swap_pan_tilt", False),
+            pan_range=float(settings.get("pan_range", 1.0)), tilt_range=float(settings.get("tilt_range", 1.0)),
+            size=float(settings.get("size", 1.0)), speed=float(settings.get("speed", 1.0)),
             phase_pips=settings.get("phase_pips", 0), spread=float(spread) * position / members,
         )
         fixtures.append(fixture)
