@@ -133,7 +133,10 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                 else:
                     moment = started + when["after"]
                 time.sleep(max(0.0, moment - time.monotonic()))
-                SimpleUDPClient("127.0.0.1", port).send_message(address, args)
+                if address == "RAW":  # bytes that are no OSC at all
+                    SimpleUDPClient("127.0.0.1", port)._sock.sendto(bytes.fromhex(args), ("127.0.0.1", port))
+                else:
+                    SimpleUDPClient("127.0.0.1", port).send_message(address, args)
                 result.setdefault("controls_sent", []).append(time.monotonic())
         if olad is not None and params.get("reads"):
             time.sleep(max(0.0, started + params.get("read_after", 2.0) - time.monotonic()))

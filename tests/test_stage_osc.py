@@ -100,6 +100,8 @@ def test_a_pattern_change_crossfades_from_the_next_bar_over_the_beats_asked_for(
             [{"beat": 9.7}, 9200, "/kinetrope/pattern", ["nobody", "helix"]],
             [{"beat": 9.8}, 9200, "/kinetrope/pattern", ["other", "no_such_pattern"]],
             [{"beat": 9.9}, 9200, "/kinetrope/nonsense", [1.5]],
+            [{"beat": 9.95}, 9200, "RAW", b"\x00\x01garbage".hex()],
+            [{"beat": 10.0}, 9200, "RAW", (b"#bundle\x00" + b"\xff" * 20).hex()],
         ],
     )
     (run,) = result["runs"]
