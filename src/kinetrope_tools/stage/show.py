@@ -149,11 +149,11 @@ _SHARED: dict[str, Any] = {
     "phase_pips": _int_in(-_PIP_LIMIT, _PIP_LIMIT),
 }
 _FIXTURE: dict[str, Any] = {
-    "name": _text, **_SHARED,
+    "name": None, **_SHARED,  # names are checked with the others of their kind
     "universe": _int_in(SACN_UNIVERSES.start, SACN_UNIVERSES.stop - 1),
     "address": _int_in(1, DMX_CHANNELS),
 }
-_GROUP: dict[str, Any] = {"name": _text, "fixtures": None, "spread": _number_in(0, 1), **_SHARED}
+_GROUP: dict[str, Any] = {"name": None, "fixtures": None, "spread": _number_in(0, 1), **_SHARED}
 _TOP: dict[str, Any] = {
     "fps": _number_in(0, 1000, low_open=True),
     "beats_per_bar": _int_in(1, 64),
@@ -287,6 +287,9 @@ def parse_show(text: str, path: str, library: kinetrope.PatternLibrary | None = 
     group_names = _names(reader, "group", group_tables)
     fixture_names = _names(reader, "fixture", fixture_tables)
     known_fixtures = {name for name in fixture_names if name}
+    for index, (table, name) in enumerate(zip(group_tables, group_names)):
+        if name in known_fixtures:  # a control message names a fixture or a group: never both
+            reader.fault(_where("group", table, index), "name", "a fixture has this name")
 
     # Each group's own settings, and each member's place in it.
     group_settings: dict[str, dict[str, Any]] = {}
