@@ -69,7 +69,7 @@ def test_each_frame_samples_the_pip_its_time_plus_the_latency(latency):
         # Sent at or after its time; sampled at its time plus the latency.
         assert pip <= pip_at(sent + latency, clock.bpm, clock.beat_zero_seconds)
         on_time += pip >= pip_at(sent + latency - 1 / 50 - 0.005, clock.bpm, clock.beat_zero_seconds)
-    assert on_time >= 0.9 * stats.frames
+    assert on_time >= 0.8 * stats.frames
 
 
 def test_an_output_that_fails_loses_its_frames_not_the_show(capsys):

@@ -84,7 +84,7 @@ def test_the_messages_carry_the_pattern_at_the_pip_of_their_time(osc_run):
             on_time += 1
         assert pip <= pip_at(when, bpm, zero)
         assert lead == f32(kinetrope.sample("figure_eight", pip).as_tuple())
-    assert on_time >= 0.9 * (len(by["lead"]) - 1)
+    assert on_time >= 0.8 * (len(by["lead"]) - 1)
 
 
 def test_a_pattern_change_crossfades_from_the_next_bar_over_the_beats_asked_for():
@@ -175,7 +175,7 @@ def test_a_beat_map_drives_the_pips_from_the_start_second(tmp_path):
         pip = ramp_pip(x, latest)
         assert pip <= latest
         on_time += beat_map.pip_at(when - started_at + 16 - 1 / FPS - 0.005) <= pip
-    assert on_time >= 0.9 * len(ramp)
+    assert on_time >= 0.8 * len(ramp)
     # Both tempos were played: the track passed its 20th second (pip 40 * 64) during the run.
     pips = [ramp_pip(x, beat_map.pip_at(when - started_at + 16)) for when, (x, _, _) in ramp]
     assert min(pips) < 40 * 64 < max(pips)

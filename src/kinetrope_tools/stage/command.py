@@ -105,6 +105,10 @@ def _stopping_on_signals(live: Live) -> Iterator[None]:
             signal.signal(sig, handler)
 
 
+def _count(number: int, thing: str) -> str:
+    return f"{number} {thing}{'' if number == 1 else 's'}"
+
+
 class _StatusLine:
     """Tempo, bar.beat, clock source, frames sent and late frames, redrawn a few times a second."""
 
@@ -162,8 +166,9 @@ def _run(args: argparse.Namespace) -> None:
         live = Live(show, clock, outputs, library, fps=args.fps, latency_seconds=args.latency_ms / 1000.0,
                     controls=controls, status=status if interactive else None)
         if not args.quiet:
-            print(f"kinetrope live: {show.path}: {len(show.fixtures)} fixtures on {len(show.universes)} universes "
-                  f"at {live.fps:g} fps; clock {clock!r}", file=sys.stderr, flush=True)
+            print(f"kinetrope live: {show.path}: {_count(len(show.fixtures), 'fixture')} on "
+                  f"{_count(len(show.universes), 'universe')} at {live.fps:g} fps; clock {clock!r}",
+                  file=sys.stderr, flush=True)
         with _stopping_on_signals(live):
             stats = live.run(args.seconds)
     finally:
@@ -171,4 +176,5 @@ def _run(args: argparse.Namespace) -> None:
             close()
     if not args.quiet:
         end = "\n" if interactive else ""
-        print(f"{end}kinetrope live: {stats.frames} frames sent, {stats.late} late", file=sys.stderr, flush=True)
+        print(f"{end}kinetrope live: {_count(stats.frames, 'frame')} sent, {stats.late} late", file=sys.stderr,
+              flush=True)
