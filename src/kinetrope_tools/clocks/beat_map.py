@@ -19,6 +19,7 @@ import os
 import pathlib
 import tempfile
 import time
+from collections.abc import Sequence
 from typing import Any
 
 import numpy as np
@@ -85,7 +86,7 @@ class BeatMap:
     gives the track's own time in seconds.
     """
 
-    def __init__(self, beats: Any, offset: int = 0, downbeat: int = 0) -> None:
+    def __init__(self, beats: Sequence[float] | npt.NDArray[Any], offset: int = 0, downbeat: int = 0) -> None:
         times = _beat_times(beats)
         self._beats = times
         self._times: list[float] = times.tolist()
@@ -104,7 +105,7 @@ class BeatMap:
     def from_audio(cls, path: str | os.PathLike[str], bpm: float | None = None,
                    bpm_range: tuple[float, float] | None = None) -> BeatMap:
         """The beats of an audio file, tracked; ``bpm`` or ``bpm_range`` guide the tracker's tempo."""
-        from ..music.tracking import track_beats
+        from ..music.tracking import track_beats  # type: ignore[import-not-found, unused-ignore]
 
         beats, downbeat = track_beats(path, bpm=bpm, bpm_range=bpm_range)
         return cls(beats, downbeat=downbeat)

@@ -196,7 +196,7 @@ def _one_line(error: BaseException) -> str:
 
 
 def _open_input(port_name: str, callback: Any) -> Any:
-    import mido
+    import mido  # type: ignore[import-untyped, unused-ignore]
 
     # A backend of our own, so the host's choice of mido backend stays as it is.
     backend = mido.Backend("mido.backends.rtmidi", load=True)
