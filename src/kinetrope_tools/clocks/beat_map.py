@@ -17,6 +17,7 @@ import math
 import operator
 import os
 import pathlib
+import stat
 import tempfile
 import time
 from collections.abc import Sequence
@@ -35,6 +36,8 @@ PIPS_PER_BEAT = 64
 _MIN_STEPS_PER_BEAT = 1024
 
 _KEYS = ("beats", "downbeat", "offset")
+# Ten hours at 300 bpm is under 4 MiB of JSON; anything far larger is not a map.
+_LARGEST_FILE = 64 * 2**20
 
 
 class BeatMapError(ValueError):
@@ -217,16 +220,27 @@ class BeatMap:
     @classmethod
     def load(cls, path: str | os.PathLike[str]) -> BeatMap:
         """A map written by ``save``; raises BeatMapError for a file that does not hold one."""
+        name = os.fspath(path)
+        # Opened without blocking, so a FIFO or a device is refused instead of waited on.
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+        with os.fdopen(descriptor, "rb") as stream:
+            if not stat.S_ISREG(os.fstat(descriptor).st_mode):
+                raise BeatMapError(f"{name}: not a beat map (not a regular file)")
+            data = stream.read(_LARGEST_FILE + 1)
+        if len(data) > _LARGEST_FILE:
+            raise BeatMapError(f"{name}: not a beat map (larger than {_LARGEST_FILE // 2**20} MiB)")
         try:
-            document = json.loads(pathlib.Path(path).read_bytes().decode("utf-8"))
+            document = json.loads(data.decode("utf-8"))
         except UnicodeDecodeError:
-            raise BeatMapError(f"{os.fspath(path)}: not a beat map (not UTF-8 text)") from None
+            raise BeatMapError(f"{name}: not a beat map (not UTF-8 text)") from None
         except json.JSONDecodeError as error:
-            raise BeatMapError(f"{os.fspath(path)}: not JSON: {error.msg} at line {error.lineno} column {error.colno}") from None
+            raise BeatMapError(f"{name}: not JSON: {error.msg} at line {error.lineno} column {error.colno}") from None
+        except RecursionError:
+            raise BeatMapError(f"{name}: not a beat map (nested too deeply)") from None
         try:
             return cls.from_json(document)
         except BeatMapError as error:
-            raise BeatMapError(f"{os.fspath(path)}: {error}") from None
+            raise BeatMapError(f"{name}: {error}") from None
 
     @classmethod
     def from_json(cls, document: Any) -> BeatMap:
