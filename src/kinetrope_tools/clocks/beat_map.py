@@ -100,9 +100,6 @@ class BeatMap:
         self._first_pip = 0
         self.downbeat = downbeat
         self.offset = offset
-        for pip in (PIP_MIN, PIP_MAX):
-            if not math.isfinite(self._seconds_at(pip)):
-                raise BeatMapError("beat times too large: the 32-bit pip range runs past the largest float")
 
     @classmethod
     def from_audio(cls, path: str | os.PathLike[str], bpm: float | None = None,
@@ -135,8 +132,7 @@ class BeatMap:
         index = _whole(value, "downbeat")
         if not 0 <= index < len(self._times):
             raise BeatMapError(f"downbeat {index} is not the index of a beat (0 to {len(self._times) - 1})")
-        self._downbeat = index
-        self._first_pip = self._offset - PIPS_PER_BEAT * index
+        self._place(self._offset, index)
 
     @property
     def offset(self) -> int:
@@ -148,8 +144,18 @@ class BeatMap:
         pip = _whole(value, "offset")
         if not PIP_MIN <= pip <= PIP_MAX:
             raise BeatMapError(f"offset {pip} is outside the 32-bit pip range")
-        self._offset = pip
-        self._first_pip = pip - PIPS_PER_BEAT * self._downbeat
+        self._place(pip, self._downbeat)
+
+    def _place(self, offset: int, downbeat: int) -> None:
+        """Puts the downbeat at pip ``offset``, if every 32-bit pip then still has a time."""
+        first_pip = offset - PIPS_PER_BEAT * downbeat
+        times, steps, last = self._times, self._steps, len(self._times) - 1
+        # The times of the first and the last 32-bit pip, extrapolated as _seconds_at does.
+        earliest = times[0] + steps[0] * ((min(PIP_MIN - first_pip, 0)) / PIPS_PER_BEAT)
+        latest = times[last] + steps[-1] * (max(PIP_MAX - first_pip - PIPS_PER_BEAT * last, 0) / PIPS_PER_BEAT)
+        if not (math.isfinite(earliest) and math.isfinite(latest)):
+            raise BeatMapError("beat times too large: the 32-bit pip range runs past the largest float")
+        self._offset, self._downbeat, self._first_pip = offset, downbeat, first_pip
 
     # -- the clock
 
