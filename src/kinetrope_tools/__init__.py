@@ -1,4 +1,5 @@
-"""Companions of the kinetrope module: patterns as numpy arrays, packs on disk, clock time in pips.
+"""Companions of the kinetrope module: patterns as numpy arrays, packs on disk, clock time in pips,
+and clocks that follow the music (a track's beat map, tap tempo, Link, MIDI clock).
 
 The ``kinetrope`` command (gallery, preview, export, pack check, animate)
 lives in ``kinetrope_tools.cli``.

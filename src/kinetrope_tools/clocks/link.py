@@ -13,11 +13,13 @@ two peers agree modulo ``64 * quantum``.
 
 from __future__ import annotations
 
-import asyncio
 import math
 import threading
 import time
-from typing import Any
+from typing import TYPE_CHECKING, Any
+
+if TYPE_CHECKING:
+    import asyncio
 
 from ._linear import Line, checked_pip, checked_seconds
 
@@ -42,8 +44,11 @@ class LinkClock:
         if isinstance(quantum, bool) or not isinstance(quantum, int) or not 1 <= quantum <= 64:
             raise ValueError("quantum must be a whole number of beats from 1 to 64")
         bpm = _checked_bpm(bpm)
+        # asyncio too is imported here: it costs more than the rest of the package's clocks.
+        import asyncio
+
         try:
-            import aalink
+            import aalink  # type: ignore[import-not-found, unused-ignore]
         except ImportError:
             raise ImportError("LinkClock needs the optional GPL-licensed package aalink: "
                               "pip install 'kinetrope[link]'") from None
@@ -64,6 +69,8 @@ class LinkClock:
     # -- the loop thread
 
     def _run(self, aalink: Any, bpm: float) -> None:
+        import asyncio
+
         asyncio.set_event_loop(self._loop)
         try:
             self._loop.run_until_complete(self._serve(aalink, bpm))
@@ -72,6 +79,8 @@ class LinkClock:
 
     async def _serve(self, aalink: Any, bpm: float) -> None:
         """Joins, then reads the session every few milliseconds until ``close`` sets ``_stop``."""
+        import asyncio
+
         self._stop = asyncio.Event()
         try:
             self._link = aalink.Link(bpm, self._loop)
@@ -115,6 +124,8 @@ class LinkClock:
 
     def _call(self, function: Any, timeout: float = 5.0) -> Any:
         """Runs ``function`` on the loop thread, where the Link object lives, and waits for it."""
+        import asyncio
+
         async def call() -> Any:
             return function()
 

@@ -6,6 +6,11 @@ taps of the run, each numbered with the beat it falls on, so a missed tap
 the phase comes from the last tap. A pause longer than two beats ends the run:
 the next tap starts a new one, and lands on the first beat of a bar. Until a
 run has two taps the tempo is the one in effect before (at first ``bpm``).
+
+Like any live clock, ``pip_at`` answers from what the taps have said so far:
+a tap re-sets the phase at once, so the pip may jump (forward, or back by a
+fraction of a beat when a tap comes late), and a new run jumps forward to the
+next bar.
 """
 
 from __future__ import annotations
