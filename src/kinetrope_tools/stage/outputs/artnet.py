@@ -9,7 +9,7 @@ from __future__ import annotations
 from collections.abc import Mapping
 from typing import Any
 
-from stupidArtnet import StupidArtnet
+from stupidArtnet import StupidArtnet  # type: ignore[import-untyped]
 
 from . import Frame
 

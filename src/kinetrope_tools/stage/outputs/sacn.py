@@ -16,7 +16,7 @@ from collections.abc import Mapping
 from typing import Any
 
 import numpy as np
-from sacn.messages.data_packet import DataPacket, calculate_multicast_addr
+from sacn.messages.data_packet import DataPacket, calculate_multicast_addr  # type: ignore[import-untyped]
 
 from ..show import DMX_CHANNELS
 from . import Frame
