@@ -41,3 +41,7 @@ def beat_zero(start_line: str) -> tuple[float, float]:
 
 def pip_at(seconds: float, bpm: float, zero: float) -> int:
     return math.floor((seconds - zero) * bpm * kinetrope.PIPS_PER_BEAT / 60.0)
+
+
+def seconds_at(pip: int, bpm: float, zero: float) -> float:
+    return zero + pip * 60.0 / (bpm * kinetrope.PIPS_PER_BEAT)

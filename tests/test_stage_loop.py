@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import statistics
 import time
 
 import kinetrope
@@ -63,13 +64,15 @@ def test_the_last_frame_is_home_or_dark_as_the_show_says(on_stop, last):
 @pytest.mark.parametrize("latency", [0.0, 0.25])
 def test_each_frame_samples_the_pip_its_time_plus_the_latency(latency):
     frames, stats, clock = play(latency=latency)
-    on_time = 0
+    lags = []
     for sent, (x, _, _), _ in frames[:-1]:
         pip = round((x + 1) * 512)
         # Sent at or after its time; sampled at its time plus the latency.
         assert pip <= pip_at(sent + latency, clock.bpm, clock.beat_zero_seconds)
-        on_time += pip >= pip_at(sent + latency - 1 / 50 - 0.005, clock.bpm, clock.beat_zero_seconds)
-    assert on_time >= 0.8 * stats.frames
+        lags.append(sent + latency - clock.seconds_at(pip))
+    # Within a pip of its time plus the latency, on a busy machine at least for most frames.
+    assert statistics.median(lags) <= 60 / (120 * 64) + 0.005, statistics.median(lags)
+    assert stats.frames > 0
 
 
 def test_an_output_that_fails_loses_its_frames_not_the_show(capsys):

@@ -11,7 +11,7 @@ import pytest
 
 from kinetrope_tools.packs import dumps_pack
 from stage_net import run_scenario
-from stage_reference import beat_zero, pip_at
+from stage_reference import beat_zero, pip_at, seconds_at
 
 FPS = 44
 RAMP_PERIOD = 1024  # four bars: the ramp's x tells the pip within them exactly
@@ -61,8 +61,10 @@ def osc_run():
 def test_every_fixture_gets_a_message_every_frame_then_home(osc_run):
     (run,) = osc_run["runs"]
     assert run["rc"] == 0, run["stderr"]
-    frames = int(run["stderr"].rsplit("kinetrope live: ", 1)[1].split()[0])
-    assert abs(frames - 4 * FPS) <= 1
+    summary = run["stderr"].rsplit("kinetrope live: ", 1)[1].split()
+    frames, late = int(summary[0]), int(summary[3])
+    # A busy machine may make the loop skip frames it could not send in time; it counts them late.
+    assert frames <= 4 * FPS + 1 and frames + late >= 4 * FPS - 1
     by = messages_by_fixture(osc_run["osc"]["9100"])
     assert sorted(by) == ["clock", "lead"]
     for name, messages in by.items():
@@ -76,15 +78,15 @@ def test_the_messages_carry_the_pattern_at_the_pip_of_their_time(osc_run):
     (run,) = osc_run["runs"]
     bpm, zero = beat_zero(run["stderr"])
     by = messages_by_fixture(osc_run["osc"]["9100"])
-    on_time = 0
+    lags = []
     for (when, lead), (_, ramp) in zip(by["lead"][:-1], by["clock"][:-1]):
         pip = ramp_pip(ramp[0], pip_at(when, bpm, zero))
-        # The ramp names the frame's pip; it lies at most one frame (and a little delivery) before arrival.
-        if pip_at(when - 1 / FPS - 0.005, bpm, zero) <= pip <= pip_at(when, bpm, zero):
-            on_time += 1
-        assert pip <= pip_at(when, bpm, zero)
+        assert pip <= pip_at(when, bpm, zero)  # never a pip still to come
         assert lead == f32(kinetrope.sample("figure_eight", pip).as_tuple())
-    assert on_time >= 0.8 * (len(by["lead"]) - 1)
+        lags.append(when - seconds_at(pip, bpm, zero))
+    # The ramp names the frame's pip: it began at most one frame (and a pip, and a little delivery)
+    # before the message arrived, on a busy machine at least for most frames.
+    assert statistics.median(lags) <= 1 / FPS + 60 / (bpm * 64) + 0.005, statistics.median(lags)
 
 
 def test_a_pattern_change_crossfades_from_the_next_bar_over_the_beats_asked_for():
@@ -133,10 +135,10 @@ def test_a_pattern_change_crossfades_from_the_next_bar_over_the_beats_asked_for(
 
 def test_taps_set_the_tempo():
     beat = 60 / 100
-    taps = [[{"after": 2.0 + i * beat}, 9200, "/kinetrope/tap", []] for i in range(8)]
+    taps = [[{"after": 3.0 + i * beat}, 9200, "/kinetrope/tap", []] for i in range(8)]
     result = run_scenario(
         "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
-        runs=[["show.toml", "--tap", "--bpm", "140", "--seconds", "8", "--pack", "ramp.json", "--control", "9200"]],
+        runs=[["show.toml", "--tap", "--bpm", "140", "--seconds", "10", "--pack", "ramp.json", "--control", "9200"]],
         controls=taps,
     )
     (run,) = result["runs"]
@@ -169,13 +171,13 @@ def test_a_beat_map_drives_the_pips_from_the_start_second(tmp_path):
     assert run["rc"] == 0, run["stderr"]
     started_at = float(run["stderr"].split("started_at=")[1].split(")")[0])
     ramp = messages_by_fixture(result["osc"]["9100"])["clock"][:-1]
-    on_time = 0
+    lags = []
     for when, (x, _, _) in ramp:
         latest = beat_map.pip_at(when - started_at + 16)
         pip = ramp_pip(x, latest)
         assert pip <= latest
-        on_time += beat_map.pip_at(when - started_at + 16 - 1 / FPS - 0.005) <= pip
-    assert on_time >= 0.8 * len(ramp)
+        lags.append(when - started_at + 16 - beat_map.seconds_at(pip))
+    assert statistics.median(lags) <= 1 / FPS + 60 / (90 * 64) + 0.005, statistics.median(lags)
     # Both tempos were played: the track passed its 20th second (pip 40 * 64) during the run.
     pips = [ramp_pip(x, beat_map.pip_at(when - started_at + 16)) for when, (x, _, _) in ramp]
     assert min(pips) < 40 * 64 < max(pips)
@@ -244,12 +246,12 @@ def test_a_signal_ends_the_show_with_every_fixture_home(signal_name):
 def test_tempo_and_home_over_control():
     result = run_scenario(
         "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
-        runs=[["show.toml", "--bpm", "120", "--seconds", "7", "--pack", "ramp.json", "--control", "9200"]],
+        runs=[["show.toml", "--bpm", "120", "--seconds", "10", "--pack", "ramp.json", "--control", "9200"]],
         controls=[
-            [{"beat": 4}, 9200, "/kinetrope/tempo", [90.0]],
-            [{"beat": 4.1}, 9200, "/kinetrope/tempo", ["fast"]],  # refused, reported
-            [{"after": 4.5}, 9200, "/kinetrope/home", []],
-            [{"after": 5.5}, 9200, "/kinetrope/home", [0]],
+            [{"beat": 6}, 9200, "/kinetrope/tempo", [90.0]],
+            [{"beat": 6.1}, 9200, "/kinetrope/tempo", ["fast"]],  # refused, reported
+            [{"after": 6.5}, 9200, "/kinetrope/home", []],
+            [{"after": 7.5}, 9200, "/kinetrope/home", [0]],
         ],
     )
     (run,) = result["runs"]
