@@ -143,16 +143,19 @@ def test_taps_set_the_tempo():
     )
     (run,) = result["runs"]
     assert run["rc"] == 0, run["stderr"]
-    last_tap = result["controls_sent"][-1]
+    sent = result["controls_sent"]
+    # The tempo tapped is the one the taps went out at: a busy machine delays some of them.
+    tapped = 60 * (len(sent) - 1) / (sent[-1] - sent[0])
     ramp = messages_by_fixture(result["osc"]["9100"])["clock"][:-1]
-    # Before the first tap: 140 bpm. From just after the last tap to the end: the tapped 100 bpm.
-    before = [(when, args[0]) for when, args in ramp if when < result["controls_sent"][0] - 0.1]
-    after = [(when, args[0]) for when, args in ramp if when > last_tap + 0.2]
-    for moments, bpm in [(before, 140), (after, 100)]:
+    # Before the first tap: 140 bpm. From just after the last tap to the end: the tapped tempo.
+    before = [(when, args[0]) for when, args in ramp if when < sent[0] - 0.1]
+    after = [(when, args[0]) for when, args in ramp if when > sent[-1] + 0.2]
+    # Taps are stamped as they arrive, so a busy machine's delays reach the fitted tempo: 5 % for it.
+    for moments, bpm, tolerance in [(before, 140, 0.03), (after, tapped, 0.05)]:
         times = np.array([when for when, _ in moments])
         pips = np.unwrap(np.array([(x + 1) * 512 for _, x in moments]), period=RAMP_PERIOD)
         slope = np.polyfit(times, pips, 1)[0]
-        assert math.isclose(slope, bpm * 64 / 60, rel_tol=0.03), (bpm, slope * 60 / 64)
+        assert math.isclose(slope, bpm * 64 / 60, rel_tol=tolerance), (bpm, slope * 60 / 64)
 
 
 def test_a_beat_map_drives_the_pips_from_the_start_second(tmp_path):
