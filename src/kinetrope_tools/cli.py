@@ -12,6 +12,7 @@ import kinetrope
 
 from .packs import library_of, load_library, load_pack
 from .patterns import PatternSet, UnknownPattern
+from .render_command import add_command as add_render
 
 
 class _Parser(argparse.ArgumentParser):
@@ -139,6 +140,7 @@ def parser() -> argparse.ArgumentParser:
     animate.add_argument("-o", "--output", required=True, metavar="FILE.gif")
     _add_pack(animate)
     animate.set_defaults(run=_animate)
+    add_render(commands)
     return top
 
 
