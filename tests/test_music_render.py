@@ -12,7 +12,7 @@ import pytest
 import soundfile
 
 from kinetrope_tools import sample_many
-from kinetrope_tools.clocks import FixedTempo
+from kinetrope_tools.clocks import BeatMap, FixedTempo
 from kinetrope_tools import render as render_module
 from kinetrope_tools.render import POINT, layout_for, render
 
@@ -22,34 +22,6 @@ SONG_SECONDS = 3.0
 FPS = 50
 SIZE = 360
 PATTERNS = ["circle", "helix"]  # a fast orbit, and a slower one whose depth changes the point's size
-
-
-class BeatTimes:
-    """A tempo map from beat times: beat k is pip 64 k, linear between beats, the end tempos held beyond them."""
-
-    def __init__(self, beats):
-        self.beats = np.asarray(beats, dtype=float)
-
-    def _segment(self, seconds):
-        k = int(np.searchsorted(self.beats, seconds, side="right")) - 1
-        return min(max(k, 0), len(self.beats) - 2)
-
-    def pip_at(self, seconds):
-        k = self._segment(seconds)
-        low, high = self.beats[k], self.beats[k + 1]
-        return math.floor(64 * (k + (seconds - low) / (high - low)))
-
-    def seconds_at(self, pip):
-        k = min(max(pip // 64, 0), len(self.beats) - 2)
-        low, high = self.beats[k], self.beats[k + 1]
-        return low + (pip / 64 - k) * (high - low)
-
-    def bpm_at(self, seconds):
-        k = self._segment(seconds)
-        return 60.0 / (self.beats[k + 1] - self.beats[k])
-
-    def pip_now(self):
-        raise NotImplementedError("a song's clock has no now")
 
 
 def ramp_beats(seconds, first_bpm, last_bpm, first_beat):
@@ -109,7 +81,8 @@ def point_centre(frame, layout, index):
 
 CLOCKS = {
     "fixed-124": FixedTempo(124.0, beat_zero_seconds=0.05),
-    "ramp-100-150": BeatTimes(RAMP),
+    "ramp-100-150": BeatMap(RAMP),
+    "ramp-bar-later": BeatMap(RAMP, offset=-3 * 64, downbeat=1),
 }
 
 

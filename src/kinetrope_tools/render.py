@@ -311,7 +311,7 @@ def _new_file(output: pathlib.Path) -> tuple[int, pathlib.Path]:
 
 
 def _beat_map_of(song: pathlib.Path) -> Clock:
-    from .clocks import BeatMap  # type: ignore[attr-defined]
+    from .clocks import BeatMap
 
     clock: Clock = BeatMap.from_audio(song)
     return clock

@@ -45,7 +45,7 @@ def _run(args: argparse.Namespace) -> None:
     names = [entry.name for entry in patterns.choose(args.patterns)]
     clock = None
     if args.beats:
-        from .clocks import BeatMap  # type: ignore[attr-defined]
+        from .clocks import BeatMap
 
         clock = BeatMap.load(args.beats)
     bar = _progress_bar()
