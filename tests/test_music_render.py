@@ -79,6 +79,12 @@ def point_centre(frame, layout, index):
     return np.array([left + xs.mean() + 0.5, top + ys.mean() + 0.5])
 
 
+def pixels_of(layout, index, offsets):
+    """Where offsets should be drawn: x to the right and y up from the panel's centre, 1 at ``radius`` pixels."""
+    cx, cy = layout.centre(index)
+    return np.column_stack([cx + offsets[:, 0] * layout.radius, cy - offsets[:, 1] * layout.radius])
+
+
 CLOCKS = {
     "fixed-124": FixedTempo(124.0, beat_zero_seconds=0.05),
     "ramp-100-150": BeatMap(RAMP),
@@ -114,7 +120,7 @@ def test_music_points_follow_the_clock_and_the_audio_is_the_song(tmp_path, song,
     for time, frame in frames:
         pip = clock.pip_at(start + round(time * FPS) / FPS)
         for index, name in enumerate(PATTERNS):
-            around = layout.to_pixels(index, sample_many(name, [pip - 1, pip, pip + 1]))
+            around = pixels_of(layout, index, sample_many(name, [pip - 1, pip, pip + 1]))
             step = max(np.linalg.norm(around[1] - around[0]), np.linalg.norm(around[2] - around[1]))
             seen = point_centre(frame, layout, index)
             assert seen is not None, (time, name)
