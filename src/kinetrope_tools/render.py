@@ -39,6 +39,7 @@ MAX_WIDTH = 3840
 MAX_PATTERNS = 16
 TRAIL_PIPS = 24  # how far back the trail reaches: three eighths of a beat
 TRAIL_STEP = 2
+SMOOTHING = 3  # the still parts are drawn this many times larger and scaled down
 FRAMES_PER_BLOCK = 128  # frames whose offsets are looked up at once
 AAC_RATES = (96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350)
 VIDEO_OPTIONS = {"crf": "20", "preset": "veryfast"}
@@ -165,7 +166,6 @@ class _Painter:
     def __init__(self, layout: Layout, names: Sequence[str], library: kinetrope.PatternLibrary | None) -> None:
         self.layout = layout
         panel = layout.panel
-        self.name_font = ImageFont.load_default(size=max(9, round(panel * 0.045)))
         self.counter_font = ImageFont.load_default(size=max(8, round(panel * 0.036)))
         self.trail_width = max(1, round(panel * 0.008))
         # Fading from the background to the trail's colour, oldest first.
@@ -173,20 +173,54 @@ class _Painter:
         fade = np.linspace(0.12, 1.0, steps)[:, None]
         self.trail_colours = [tuple(int(c) for c in row) for row in np.array(BACKGROUND) * (1 - fade) + np.array(TRAIL) * fade]
 
-        self.background = Image.new("RGB", (layout.width, layout.height), BACKGROUND)
-        draw = ImageDraw.Draw(self.background)
+        self.background = self._background(names, library)
+        self._sprites: dict[tuple[int, int, int], tuple[Image.Image, Image.Image]] = {}
+
+    def _background(self, names: Sequence[str], library: kinetrope.PatternLibrary | None) -> Image.Image:
+        """Panels, guides, each pattern's whole path and its name, drawn large and scaled down so edges are smooth."""
+        layout, s = self.layout, SMOOTHING
+        panel = layout.panel
+        large = Image.new("RGB", (layout.width * s, layout.height * s), BACKGROUND)
+        draw = ImageDraw.Draw(large)
+        name_font = ImageFont.load_default(size=s * max(9, round(panel * 0.045)))
         for index, name in enumerate(names):
             left, top = layout.corner(index)
-            draw.rectangle([left, top, left + panel - 1, top + panel - 1], outline=PANEL_EDGE)
+            draw.rectangle([s * left, s * top, s * (left + panel) - 1, s * (top + panel) - 1], outline=PANEL_EDGE, width=s)
             cx, cy = layout.centre(index)
             r = layout.radius
-            draw.rectangle([cx - r, cy - r, cx + r, cy + r], outline=GUIDE)
-            draw.line([(cx - r, cy), (cx + r, cy)], fill=GUIDE)
-            draw.line([(cx, cy - r), (cx, cy + r)], fill=GUIDE)
+            draw.rectangle([s * (cx - r), s * (cy - r), s * (cx + r), s * (cy + r)], outline=GUIDE, width=s)
+            draw.line([(s * (cx - r), s * cy), (s * (cx + r), s * cy)], fill=GUIDE, width=s)
+            draw.line([(s * cx, s * (cy - r)), (s * cx, s * (cy + r))], fill=GUIDE, width=s)
             period = rows(name, library)
-            loop = layout.to_pixels(index, np.vstack([period, period[:1]]))
-            draw.line([tuple(p) for p in loop], fill=LOOP, width=1)
-            draw.text((left + panel * 0.04, top + layout.header / 2), name, fill=INK, font=self.name_font, anchor="lm")
+            loop = s * layout.to_pixels(index, np.vstack([period, period[:1]]))
+            draw.line([tuple(p) for p in loop], fill=LOOP, width=s, joint="curve")
+            draw.text((s * (left + panel * 0.04), s * (top + layout.header / 2)), name, fill=INK, font=name_font, anchor="lm")
+        return large.resize((layout.width, layout.height), Image.Resampling.LANCZOS)
+
+    def _point(self, x: float, y: float, radius: float) -> tuple[Image.Image, Image.Image, tuple[int, int]]:
+        """A smooth disc of ``radius`` centred on (x, y): its colours, its mask and where to paste them.
+
+        Discs are kept by radius and by where the centre falls within its pixel, both to a quarter pixel.
+        """
+        quarter_x, quarter_y = round(x * 4), round(y * 4)
+        key = (round(radius * 4), quarter_x % 4, quarter_y % 4)
+        sprite = self._sprites.get(key)
+        if sprite is None:
+            side = math.ceil(key[0] / 4) * 2 + 4
+            s = SMOOTHING * 4
+            centre_x, centre_y = side / 2 + key[1] / 4, side / 2 + key[2] / 4
+            r = key[0] / 4
+            box = [s * (centre_x - r), s * (centre_y - r), s * (centre_x + r), s * (centre_y + r)]
+            mask = Image.new("L", (side * s, side * s), 0)
+            ImageDraw.Draw(mask).ellipse(box, fill=255)
+            colours = Image.new("RGB", (side * s, side * s), POINT_EDGE)
+            rim = max(1.0, r * 0.12) * s
+            ImageDraw.Draw(colours).ellipse([box[0] + rim, box[1] + rim, box[2] - rim, box[3] - rim], fill=POINT)
+            sprite = self._sprites[key] = (
+                colours.resize((side, side), Image.Resampling.BOX), mask.resize((side, side), Image.Resampling.BOX)
+            )
+        side = sprite[0].size[0]
+        return sprite[0], sprite[1], (quarter_x // 4 - side // 2, quarter_y // 4 - side // 2)
 
     def frame(self, seconds: float, pip: int, bpm: float, points: np.ndarray, trails: np.ndarray, depths: np.ndarray) -> Image.Image:
         """The frame at ``seconds`` of the song: points (n, 2), trails (n, steps + 1, 2), depths (n,)."""
@@ -202,7 +236,8 @@ class _Painter:
                 draw.line([tuple(trail[step]), tuple(trail[step + 1])], fill=colour, width=self.trail_width)
             x, y = points[index]
             size = layout.point_radius * (1.0 + 0.6 * float(depths[index]))
-            draw.ellipse([x - size, y - size, x + size, y + size], fill=POINT, outline=POINT_EDGE)
+            colours, mask, corner = self._point(float(x), float(y), size)
+            image.paste(colours, corner, mask)
 
             left, top = layout.corner(index)
             panel = layout.panel
