@@ -230,6 +230,12 @@ def run(*args):
     return subprocess.run([str(COMMAND), *map(str, args)], capture_output=True, text=True, timeout=300)
 
 
+def test_music_command_help():
+    done = run("render", "--help")
+    assert done.returncode == 0 and done.stderr == ""
+    assert done.stdout.startswith("usage: kinetrope render [-h] -o FILE.mp4")
+
+
 @pytest.mark.parametrize(
     ("args", "status", "message"),
     [
@@ -253,3 +259,18 @@ def test_music_command_errors_are_one_line(tmp_path, song, args, status, message
     assert done.stderr.startswith(message.format(**values))
     assert sorted(p.name for p in tmp_path.iterdir()) == ["notes.txt"]
     assert song.stat().st_size > 0
+
+
+@pytest.mark.parametrize("beats", ["given", "tracked"])
+def test_music_command_renders_with_a_beat_map_given_or_tracked(tmp_path, song, beats):
+    extra = []
+    if beats == "given":
+        BeatMap(RAMP).save(tmp_path / "beats.json")
+        extra = ["--beats", tmp_path / "beats.json"]
+    done = run("render", song, "circle", "helix", "-o", tmp_path / "out.mp4", "--size", 120, "--start", 1, "--seconds", 1, *extra)
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert lines[-1] == f"{tmp_path / 'out.mp4'}: 50 frames at 50 per second, 240x120, 1.00 s of audio"
+    assert (len(lines) == 2 and lines[0].startswith(f"{song}: beats tracked, ")) == (beats == "tracked")
+    with av.open(str(tmp_path / "out.mp4")) as box:
+        assert sum(1 for _ in box.decode(video=0)) == 50

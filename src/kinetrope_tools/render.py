@@ -147,6 +147,7 @@ class Rendered:
     height: int
     seconds: float  # the length of the audio written
     sample_rate: int
+    clock: Clock  # the clock the frames followed: the one given, or the song's tracked beat map
 
 
 def _counter(pip: int) -> tuple[int, int]:
@@ -422,7 +423,7 @@ def render(
             raise
     finally:
         audio.close()
-    return Rendered(output, frames, fps, layout.width, layout.height, samples / audio.rate, audio.rate)
+    return Rendered(output, frames, fps, layout.width, layout.height, samples / audio.rate, audio.rate, clock)
 
 
 def _write(

@@ -43,11 +43,9 @@ def _seconds(zero_allowed: bool) -> Callable[[str], float]:
 def _run(args: argparse.Namespace) -> None:
     patterns = PatternSet(load_library(args.pack) if args.pack else None)
     names = [entry.name for entry in patterns.choose(args.patterns)]
-    clock = None
-    if args.beats:
-        from .clocks import BeatMap
+    from .clocks import BeatMap
 
-        clock = BeatMap.load(args.beats)
+    clock = BeatMap.load(args.beats) if args.beats else None
     bar = _progress_bar()
     try:
         done = render(
@@ -57,6 +55,8 @@ def _run(args: argparse.Namespace) -> None:
     finally:
         if bar is not None:
             bar.close()
+    if clock is None and isinstance(done.clock, BeatMap):
+        print(f"{args.song}: beats tracked, {done.clock.bpm:.1f} BPM, {len(done.clock.beats)} beats")
     print(f"{done.path}: {done.frames} frames at {done.fps} per second, {done.width}x{done.height}, "
           f"{done.seconds:.2f} s of audio")
 
@@ -65,7 +65,7 @@ class _Bar:
     """A progress bar on a terminal, fed the number of frames written so far."""
 
     def __init__(self) -> None:
-        from tqdm import tqdm
+        from tqdm import tqdm  # type: ignore[import-untyped]
 
         self.bar: Any = tqdm(unit=" frames", file=sys.stderr, leave=False)
 
