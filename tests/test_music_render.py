@@ -247,8 +247,10 @@ def test_music_command_help():
         (["{tmp}/notes.txt", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/notes.txt: not an audio file that can be read"),
         (["{song}", "circel", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: unknown pattern 'circel'; did you mean circle?"),
         (["{song}", "circle", "-o", "{song}"], 1, "kinetrope render: error: {song}: the output would replace the song"),
+        (["{song}", "circle", "-o", "{tmp}"], 1, "kinetrope render: error: {tmp}: Is a directory"),
     ],
-    ids=["fps", "size", "start", "no-pattern", "missing-song", "not-audio", "unknown-pattern", "over-the-song"],
+    ids=["fps", "size", "start", "no-pattern", "missing-song", "not-audio", "unknown-pattern", "over-the-song",
+         "output-is-a-folder"],
 )
 def test_music_command_errors_are_one_line(tmp_path, song, args, status, message):
     (tmp_path / "notes.txt").write_text("not a song\n")

@@ -15,6 +15,7 @@ when it is complete.
 from __future__ import annotations
 
 import dataclasses
+import errno
 import math
 import os
 import pathlib
@@ -287,7 +288,7 @@ class _Song:
         self.stream = self.container.streams.audio[0]
         rate = self.stream.codec_context.sample_rate or 48000
         self.rate = rate if rate in AAC_RATES else 48000
-        self.layout = "mono" if self.stream.codec_context.channels == 1 else "stereo"
+        self.layout = "mono" if self.stream.codec_context.layout.nb_channels == 1 else "stereo"
         self.first = round(start * self.rate)
         self.end = None if seconds is None else self.first + round(seconds * self.rate)
         self.start = start
@@ -396,6 +397,8 @@ def render(
 
     song = pathlib.Path(song)
     output = pathlib.Path(output)
+    if output.is_dir():
+        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), str(output))
     if output.exists() and song.exists() and os.path.samefile(song, output):
         raise ValueError(f"{output}: the output would replace the song")
     audio = _Song(song, start, seconds)
@@ -453,7 +456,7 @@ def _write(
         if count > MAX_FRAMES:
             raise ValueError(f"the video would pass {MAX_FRAMES} frames; render a part with --start and --seconds")
         while written < count:
-            frame = av.VideoFrame.from_ndarray(np.asarray(next(frames)), format="rgb24")
+            frame = av.VideoFrame.from_image(next(frames))
             frame.pts, frame.time_base = written, Fraction(1, fps)
             box.mux(video.encode(frame))
             written += 1
