@@ -456,7 +456,7 @@ def _write(
         if count > MAX_FRAMES:
             raise ValueError(f"the video would pass {MAX_FRAMES} frames; render a part with --start and --seconds")
         while written < count:
-            frame = av.VideoFrame.from_image(next(frames))
+            frame = av.VideoFrame.from_image(next(frames))  # type: ignore[no-untyped-call]
             frame.pts, frame.time_base = written, Fraction(1, fps)
             box.mux(video.encode(frame))
             written += 1
