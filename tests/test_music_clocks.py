@@ -208,6 +208,18 @@ def test_a_bad_file_is_refused_in_one_line_naming_it(tmp_path, text, message):
     assert message in str(caught.value) and str(path) in str(caught.value) and "\n" not in str(caught.value)
 
 
+@pytest.mark.parametrize(("make", "message"), [
+    (lambda path: os.mkfifo(path), "not a regular file"),
+    (lambda path: path.write_bytes(b"[" * 100_000 + b"]" * 100_000), "nested too deeply"),
+    (lambda path: path.write_bytes(b" " * (64 * 2**20 + 1)), "larger than 64 MiB"),
+], ids=["fifo", "deep", "huge"])
+def test_a_file_that_could_hang_or_flood_the_reader_is_refused(tmp_path, make, message):
+    path = tmp_path / "beats.json"
+    make(path)
+    with pytest.raises(BeatMapError, match=message):
+        BeatMap.load(path)
+
+
 def test_the_file_is_plain_json_a_person_can_edit(tmp_path):
     path = tmp_path / "beats.json"
     BeatMap([0.5, 1.0, 1.5], downbeat=1).save(path)

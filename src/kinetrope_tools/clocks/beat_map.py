@@ -17,6 +17,7 @@ import math
 import operator
 import os
 import pathlib
+import stat
 import tempfile
 import time
 from collections.abc import Sequence
@@ -35,6 +36,8 @@ PIPS_PER_BEAT = 64
 _MIN_STEPS_PER_BEAT = 1024
 
 _KEYS = ("beats", "downbeat", "offset")
+# Ten hours at 300 bpm is under 4 MiB of JSON; anything far larger is not a map.
+_LARGEST_FILE = 64 * 2**20
 
 
 class BeatMapError(ValueError):
@@ -97,9 +100,6 @@ class BeatMap:
         self._first_pip = 0
         self.downbeat = downbeat
         self.offset = offset
-        for pip in (PIP_MIN, PIP_MAX):
-            if not math.isfinite(self._seconds_at(pip)):
-                raise BeatMapError("beat times too large: the 32-bit pip range runs past the largest float")
 
     @classmethod
     def from_audio(cls, path: str | os.PathLike[str], bpm: float | None = None,
@@ -132,8 +132,7 @@ class BeatMap:
         index = _whole(value, "downbeat")
         if not 0 <= index < len(self._times):
             raise BeatMapError(f"downbeat {index} is not the index of a beat (0 to {len(self._times) - 1})")
-        self._downbeat = index
-        self._first_pip = self._offset - PIPS_PER_BEAT * index
+        self._place(self._offset, index)
 
     @property
     def offset(self) -> int:
@@ -145,8 +144,18 @@ class BeatMap:
         pip = _whole(value, "offset")
         if not PIP_MIN <= pip <= PIP_MAX:
             raise BeatMapError(f"offset {pip} is outside the 32-bit pip range")
-        self._offset = pip
-        self._first_pip = pip - PIPS_PER_BEAT * self._downbeat
+        self._place(pip, self._downbeat)
+
+    def _place(self, offset: int, downbeat: int) -> None:
+        """Puts the downbeat at pip ``offset``, if every 32-bit pip then still has a time."""
+        first_pip = offset - PIPS_PER_BEAT * downbeat
+        times, steps, last = self._times, self._steps, len(self._times) - 1
+        # The times of the first and the last 32-bit pip, extrapolated as _seconds_at does.
+        earliest = times[0] + steps[0] * ((min(PIP_MIN - first_pip, 0)) / PIPS_PER_BEAT)
+        latest = times[last] + steps[-1] * (max(PIP_MAX - first_pip - PIPS_PER_BEAT * last, 0) / PIPS_PER_BEAT)
+        if not (math.isfinite(earliest) and math.isfinite(latest)):
+            raise BeatMapError("beat times too large: the 32-bit pip range runs past the largest float")
+        self._offset, self._downbeat, self._first_pip = offset, downbeat, first_pip
 
     # -- the clock
 
@@ -217,16 +226,27 @@ class BeatMap:
     @classmethod
     def load(cls, path: str | os.PathLike[str]) -> BeatMap:
         """A map written by ``save``; raises BeatMapError for a file that does not hold one."""
+        name = os.fspath(path)
+        # Opened without blocking, so a FIFO or a device is refused instead of waited on.
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+        with os.fdopen(descriptor, "rb") as stream:
+            if not stat.S_ISREG(os.fstat(descriptor).st_mode):
+                raise BeatMapError(f"{name}: not a beat map (not a regular file)")
+            data = stream.read(_LARGEST_FILE + 1)
+        if len(data) > _LARGEST_FILE:
+            raise BeatMapError(f"{name}: not a beat map (larger than {_LARGEST_FILE // 2**20} MiB)")
         try:
-            document = json.loads(pathlib.Path(path).read_bytes().decode("utf-8"))
+            document = json.loads(data.decode("utf-8"))
         except UnicodeDecodeError:
-            raise BeatMapError(f"{os.fspath(path)}: not a beat map (not UTF-8 text)") from None
+            raise BeatMapError(f"{name}: not a beat map (not UTF-8 text)") from None
         except json.JSONDecodeError as error:
-            raise BeatMapError(f"{os.fspath(path)}: not JSON: {error.msg} at line {error.lineno} column {error.colno}") from None
+            raise BeatMapError(f"{name}: not JSON: {error.msg} at line {error.lineno} column {error.colno}") from None
+        except RecursionError:
+            raise BeatMapError(f"{name}: not a beat map (nested too deeply)") from None
         try:
             return cls.from_json(document)
         except BeatMapError as error:
-            raise BeatMapError(f"{os.fspath(path)}: {error}") from None
+            raise BeatMapError(f"{name}: {error}") from None
 
     @classmethod
     def from_json(cls, document: Any) -> BeatMap:

@@ -66,8 +66,7 @@ class MidiClock:
         self._seconds_per_pulse = 60.0 / (bpm * PULSES_PER_BEAT)
         self._playing = False
         self._next_pulse = 0  # the pulse number the next clock message marks
-        self._last_pulse_seconds = time.monotonic()
-        self._state = _State(self._line(0, self._last_pulse_seconds), 0, 0)
+        self._state = _State(self._line(0, time.monotonic()), 0, 0)
         self._port: Any = None
         if port_name is not None:
             self._port = _open_input(port_name, self._on_message)
