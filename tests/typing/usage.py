@@ -10,7 +10,10 @@ from __future__ import annotations
 import numpy as np
 
 import kinetrope
-from kinetrope_tools import PackError, load_pack, pips_at, rows, sample_many, save_pack, seconds_at
+from kinetrope_tools import (
+    BeatMap, BeatMapError, Clock, FixedTempo, LinkClock, MidiClock, PackError, TapTempo, load_pack, pips_at, rows,
+    sample_many, save_pack, seconds_at,
+)
 
 
 def offsets() -> tuple[float, float, float]:
@@ -52,7 +55,31 @@ def companion(seconds: float) -> float:
     return float(table[0, 0] + many.sum()) + seconds_at(pip, 124.0)
 
 
+def clocks(path: str) -> float:
+    try:
+        beat_map = BeatMap.load(path)
+    except BeatMapError:
+        beat_map = BeatMap(np.array([0.5, 1.0, 1.5]), offset=-256, downbeat=1)
+    beat_map.downbeat = 2
+    beat_map.save(path)
+    first: float = float(beat_map.beats[0]) + beat_map.bpm + beat_map.offset
+    tap = TapTempo(bpm=100.0)
+    tempo: float = tap.tap() + tap.tap(1.5)
+    midi = MidiClock(None)
+    midi.feed(object(), 2.0)
+    with LinkClock(quantum=4) as link:
+        link.set_bpm(128.0)
+        peers: int = link.peers
+    sources: list[Clock] = [FixedTempo(124.0), BeatMap([0.0, 0.5]), tap, midi, link]
+    pip: int = sum(clock.pip_at(1.0) for clock in sources) + midi.pip_now()
+    return first + tempo + peers + pip + sources[0].seconds_at(pip) + sources[1].bpm_at(0.0)
+
+
 def refused() -> None:
+    BeatMap([0.0, 1.0]).pip_at("1")  # type: ignore[arg-type]
+    TapTempo().seconds_at(1.5)  # type: ignore[arg-type]
+    BeatMap([0.0, 1.0]).bpm = 3.0  # type: ignore[misc]
+    LinkClock(bpm=120.0).set_bpm()  # type: ignore[call-arg]
     kinetrope.sample("bounce", 1.5)  # type: ignore[arg-type]
     kinetrope.bounce(pip_count=1)  # type: ignore[call-arg]
     kinetrope.PatternLibrary().sample("bounce", 2.0)  # type: ignore[arg-type]

@@ -4,7 +4,11 @@ Every clock follows the ``Clock`` protocol. The sources that need optional
 packages import them only when one is made.
 """
 
+from .beat_map import BeatMap, BeatMapError
 from .fixed import FixedTempo
+from .link import LinkClock
+from .midi import MidiClock, MidiPortError
 from .protocol import Clock
+from .tap import TapTempo
 
-__all__ = ["Clock", "FixedTempo"]
+__all__ = ["BeatMap", "BeatMapError", "Clock", "FixedTempo", "LinkClock", "MidiClock", "MidiPortError", "TapTempo"]
