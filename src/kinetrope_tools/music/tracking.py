@@ -56,6 +56,7 @@ def track_beats(
     searched. Raises AudioError (a ValueError) for a missing file, a file that is not audio, silence,
     or a track with no beat.
     """
+    _check_tempi(bpm, bpm_range)
     audio = load_audio(path)
     return track_audio(audio, SAMPLE_RATE, bpm=bpm, bpm_range=bpm_range, name=str(path))
 
@@ -146,7 +147,8 @@ def track_audio(
         raise AudioError(f"{name}: no steady beat found")
     beats = librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP).astype(np.float64)
     if steps.onset_refinement:
-        beats = _refine(beats, _fine_envelope(audio))
+        fine = _fine_envelope(audio)
+        beats = _refine(_extend(beats + COARSE_LEAD, fine), fine)
     downbeat = _bar_phase(beats, bands) if steps.bar_phase else 0
     return beats, downbeat
 
@@ -322,24 +324,57 @@ def _fine_envelope(audio: np.ndarray) -> np.ndarray:
     return np.maximum(0.0, np.diff(level, axis=1, prepend=level[:, :1])).mean(axis=0)
 
 
+def _onset_near(fine: np.ndarray, floor: float, time: float, reach: float) -> float | None:
+    """The time of the strongest onset within ``reach`` seconds of ``time`` if it rises above
+    ``floor``, else None."""
+    step = FINE_HOP / SAMPLE_RATE
+    centre = int(round(time / step))
+    first, last = max(0, centre - int(reach / step)), min(len(fine), centre + int(reach / step) + 1)
+    if last <= first:
+        return None
+    peak = first + int(np.argmax(fine[first:last]))
+    return peak * step if fine[peak] >= floor else None
+
+
+def _floor(fine: np.ndarray) -> float:
+    """An onset stands out two deviations above the envelope's median."""
+    return float(np.median(fine)) + 2.0 * float(np.std(fine))
+
+
+def _extend(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
+    """Beats the tracker left out at the ends of the track (it trims weak ones there): one period
+    further each way for as long as an onset stands on the beat."""
+    if len(beats) < 4:
+        return beats
+    floor = _floor(fine)
+    duration = len(fine) * FINE_HOP / SAMPLE_RATE
+    before, after = [], []
+    period = float(np.median(np.diff(beats[:5])))
+    time = beats[0] - period
+    while time >= 0 and _onset_near(fine, floor, time, min(0.07, period / 8)) is not None:
+        before.append(time)
+        time -= period
+    period = float(np.median(np.diff(beats[-5:])))
+    time = beats[-1] + period
+    while time < duration and _onset_near(fine, floor, time, min(0.07, period / 8)) is not None:
+        after.append(time)
+        time += period
+    return np.concatenate([before[::-1], beats, after])
+
+
 def _refine(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
     """Moves each beat to the strongest onset within an eighth of a beat, when one stands out; a
-    beat with no onset near it (a rest, an intro) stays where the tracker put it, less its latency."""
-    step = FINE_HOP / SAMPLE_RATE
-    beats = beats + COARSE_LEAD
-    refined = beats.copy()
+    beat with no onset near it (a rest, an intro) stays where the tracker put it."""
+    floor = _floor(fine)
     period = float(np.median(np.diff(beats))) if len(beats) > 1 else 0.5
-    reach = int(min(0.07, period / 8) / step)
-    floor = float(np.median(fine)) + 2.0 * float(np.std(fine))
+    refined = beats.copy()
     for index, beat in enumerate(beats):
-        centre = int(round(beat / step))
-        first, last = max(0, centre - reach), min(len(fine), centre + reach + 1)
-        if last <= first:
-            continue
-        peak = first + int(np.argmax(fine[first:last]))
-        if fine[peak] >= floor:
-            refined[index] = peak * step + FINE_LEAD
-    return np.maximum.accumulate(refined)
+        onset = _onset_near(fine, floor, beat, min(0.07, period / 8))
+        if onset is not None:
+            refined[index] = onset + FINE_LEAD
+    # Beats stay strictly ascending: a beat whose onset would not follow the one before is dropped.
+    keep = np.concatenate([[True], np.diff(refined) > 0])
+    return refined[keep]
 
 
 def _bar_phase(beats: np.ndarray, bands: _Bands) -> int:
