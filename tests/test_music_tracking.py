@@ -112,6 +112,11 @@ def _tone(tmp_path):
     return _write(tmp_path / "tone.wav", 0.5 * np.sin(2 * np.pi * 220 * t))
 
 
+def _chord(tmp_path):
+    t = np.arange(22050 * 8) / 22050
+    return _write(tmp_path / "chord.wav", sum(0.2 * np.sin(2 * np.pi * f * t) for f in (220.0, 277.2, 329.6)))
+
+
 def _not_audio(tmp_path):
     path = tmp_path / "notes.mp3"
     path.write_text("these are notes, not music\n" * 50)
@@ -129,8 +134,9 @@ def _not_audio(tmp_path):
         (lambda tmp: _write(tmp / "short.wav", np.random.default_rng(2).normal(0, 0.2, 2000)), "too short"),
         (_noise, "no steady beat"),
         (_tone, "no steady beat"),
+        (_chord, "no steady beat"),
     ],
-    ids=["missing", "directory", "text-named-mp3", "empty-wav", "silence", "too-short", "noise", "held-tone"],
+    ids=["missing", "directory", "text-named-mp3", "empty-wav", "silence", "too-short", "noise", "held-tone", "held-chord"],
 )
 def test_music_files_without_a_beat_get_one_clear_error(tmp_path, make, message):
     path = make(tmp_path)
