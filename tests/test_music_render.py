@@ -14,7 +14,7 @@ import soundfile
 from kinetrope_tools import sample_many
 from kinetrope_tools.clocks import BeatMap, FixedTempo
 from kinetrope_tools import render as render_module
-from kinetrope_tools.render import POINT, layout_for, render
+from kinetrope_tools.render import POINT, _frames, _Painter, layout_for, render
 
 COMMAND = pathlib.Path(sys.executable).with_name("kinetrope")
 RATE = 44100
@@ -144,6 +144,17 @@ def test_music_point_size_shows_depth(tmp_path, song):
     z = {pip: float(sample_many("helix", [pip])[0, 2]) for pip in areas}
     assert z[64] > 0.9 and z[160] < -0.6
     assert areas[64] > 3 * areas[160]
+
+
+def test_music_each_frame_is_drawn_as_if_on_a_clean_background():
+    # The painter puts back only what the last frame drew; nothing of it may stay behind.
+    names = ["beat_house_classic_bounce", "figure_eight", "helix"]
+    layout, clock = layout_for(len(names), 240), BeatMap(RAMP)
+    in_turn = _frames(_Painter(layout, names, None), clock, names, None, 25, 0.0)
+    for k in range(60):
+        drawn = np.array(next(in_turn))
+        fresh = np.array(next(_frames(_Painter(layout, names, None), clock, names, None, 25, k / 25)))
+        assert np.array_equal(drawn, fresh), k
 
 
 class FailingClock:

@@ -177,6 +177,10 @@ class _Painter:
 
         self.background = self._background(names, library)
         self._sprites: dict[tuple[int, int, int], tuple[Image.Image, Image.Image]] = {}
+        # Frames are drawn onto one canvas; only what the last frame drew is
+        # put back from the background, which costs far less than a copy of it.
+        self.canvas = self.background.copy()
+        self._drawn: list[tuple[int, int, int, int]] = []
 
     def _background(self, names: Sequence[str], library: kinetrope.PatternLibrary | None) -> Image.Image:
         """Panels, guides, each pattern's whole path and its name, drawn large and scaled down so edges are smooth."""
@@ -224,10 +228,24 @@ class _Painter:
         side = sprite[0].size[0]
         return sprite[0], sprite[1], (quarter_x // 4 - side // 2, quarter_y // 4 - side // 2)
 
+    def _clipped(self, low: Any, high: Any) -> tuple[int, int, int, int]:
+        """The box from ``low`` to ``high`` (x, y) in whole pixels that covers them, inside the frame."""
+        width, height = self.canvas.size
+        return (
+            min(max(math.floor(low[0]), 0), width), min(max(math.floor(low[1]), 0), height),
+            min(max(math.ceil(high[0]), 0), width), min(max(math.ceil(high[1]), 0), height),
+        )
+
     def frame(self, seconds: float, pip: int, bpm: float, points: np.ndarray, trails: np.ndarray, depths: np.ndarray) -> Image.Image:
-        """The frame at ``seconds`` of the song: points (n, 2), trails (n, steps + 1, 2), depths (n,)."""
+        """The frame at ``seconds`` of the song: points (n, 2), trails (n, steps + 1, 2), depths (n,).
+
+        The image returned is the painter's canvas: it holds this frame until the next call.
+        """
         layout = self.layout
-        image = self.background.copy()
+        image = self.canvas
+        for box in self._drawn:
+            image.paste(self.background.crop(box), box[:2])
+        self._drawn = []
         draw = ImageDraw.Draw(image)
         bar, beat = _counter(pip)
         counter = f"bar {bar}  beat {beat}"
@@ -240,9 +258,13 @@ class _Painter:
             size = layout.point_radius * (1.0 + 0.6 * float(depths[index]))
             colours, mask, corner = self._point(float(x), float(y), size)
             image.paste(colours, corner, mask)
+            reach = np.vstack([trail, [corner, (corner[0] + colours.size[0], corner[1] + colours.size[1])]])
+            low, high = reach.min(axis=0) - self.trail_width - 2, reach.max(axis=0) + self.trail_width + 2
+            self._drawn.append(self._clipped(low, high))
 
             left, top = layout.corner(index)
             panel = layout.panel
+            self._drawn.append(self._clipped((left, top + panel - layout.footer), (left + panel, top + panel)))
             middle = top + panel - layout.footer / 2
             dot = max(2.0, panel * 0.012)
             for b in range(4):
