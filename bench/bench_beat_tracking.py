@@ -40,7 +40,9 @@ WINDOW = 0.070
 SYNTH_CODE = pathlib.Path(synth.__file__).read_bytes()
 
 
-def cached_song(case: synth.Case, groove: synth.Groove, seconds: float, sample_rate: int = 22050) -> tuple[np.ndarray, int, np.ndarray, int]:
+def cached_song(
+    case: synth.Case, groove: synth.Groove, seconds: float, sample_rate: int = 22050
+) -> tuple[np.ndarray, int, np.ndarray, int]:
     # The file name changes whenever the song would: its case, length, score or the synth's code.
     recipe = repr((case, seconds, sample_rate, sorted(groove.lanes.items()))).encode() + SYNTH_CODE
     tag = f"{case.key}-{zlib.crc32(recipe):08x}"
@@ -120,7 +122,9 @@ def summary(results: list[Result]) -> str:
     )
 
 
-def run(cases: list[synth.Case], grooves: dict[str, synth.Groove], seconds: float, steps: tracking.Steps, table: bool) -> list[Result]:
+def run(
+    cases: list[synth.Case], grooves: dict[str, synth.Groove], seconds: float, steps: tracking.Steps, table: bool
+) -> list[Result]:
     results = []
     if table:
         print(f"{'style':22} {'bpm':>7} {'found':>7} {'F':>6} {'tempo':>6} {'med ms':>7} {'downbeat':>8}")
@@ -133,7 +137,8 @@ def run(cases: list[synth.Case], grooves: dict[str, synth.Groove], seconds: floa
             flag = "" if result.good and result.downbeat_ok else "  <"
             print(
                 f"{case.key:22} {bpm:>7} {result.estimated_bpm:7.1f} {result.f_measure:6.3f} "
-                f"{'ok' if result.tempo_ok else 'WRONG':>6} {median:>7} {'ok' if result.downbeat_ok else 'wrong':>8}{flag}"
+                f"{'ok' if result.tempo_ok else 'WRONG':>6} {median:>7} "
+                f"{'ok' if result.downbeat_ok else 'wrong':>8}{flag}"
             )
     return results
 
@@ -165,11 +170,15 @@ def latency() -> None:
         groove = synth.Groove.from_grids(lane, {lane: "x...x...x...x..."})
         song = synth.render(groove, 120.0, 20.0, lead_seconds=0.5, jitter_ms=0.0, bed=False)
         found = []
-        for steps, lead in ((tracking.Steps().without("onset_refinement"), 0.0), (tracking.Steps(), tracking.FINE_LEAD)):
+        unrefined = tracking.Steps().without("onset_refinement")
+        for steps, lead in ((unrefined, 0.0), (tracking.Steps(), tracking.FINE_LEAD)):
             beats, _ = tracking.track_audio(song.audio, song.sample_rate, bpm=120.0, steps=steps)
             pairs = match(beats, song.beats)
             found.append((np.median([beats[k] - song.beats[i] for k, i in pairs]) - lead) * 1000)
-        print(f"{lane:5}: the tracker's beats {found[0]:+.1f} ms from the onsets, the fine envelope's peaks {found[1]:+.1f} ms")
+        print(
+            f"{lane:5}: the tracker's beats {found[0]:+.1f} ms from the onsets, "
+            f"the fine envelope's peaks {found[1]:+.1f} ms"
+        )
 
 
 def main() -> None:

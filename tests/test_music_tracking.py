@@ -11,7 +11,9 @@ from kinetrope_tools.clocks import BeatMap
 from kinetrope_tools.music import synth
 from kinetrope_tools.music.tracking import AudioError, track_audio, track_beats
 
-HOUSE = {"kick": "x...x...x...x...", "clap": "....x.......x...", "hat": "gg.ggg.ggg.ggg.g", "open hat": "..x...x...x...x."}
+HOUSE = {
+    "kick": "x...x...x...x...", "clap": "....x.......x...", "hat": "gg.ggg.ggg.ggg.g", "open hat": "..x...x...x...x."
+}
 DNB = {"kick": "x.........x.....", "snare": "....x.......x...", "hat": "o.o.o.o.o.o.o.o."}
 DEMBOW = {"kick": "x...x...x...x...", "snare": "...x..x....x..x.", "hat": "o.o.o.o.o.o.o.o."}
 SWUNG = {"kick": "x...x...x...x...", "clap": "....x.......x...", "hat": ".g.o.g.o.g.o.g.o"}
@@ -136,7 +138,10 @@ def _not_audio(tmp_path):
         (_tone, "no steady beat"),
         (_chord, "no steady beat"),
     ],
-    ids=["missing", "directory", "text-named-mp3", "empty-wav", "silence", "too-short", "noise", "held-tone", "held-chord"],
+    ids=[
+        "missing", "directory", "text-named-mp3", "empty-wav", "silence", "too-short", "noise", "held-tone",
+        "held-chord",
+    ],
 )
 def test_music_files_without_a_beat_get_one_clear_error(tmp_path, make, message):
     path = make(tmp_path)
@@ -171,7 +176,8 @@ def test_music_command_prints_and_writes_the_map(house, tmp_path, capsys):
     loaded = BeatMap.load(output)
     assert np.array_equal(loaded.beats, beats) and loaded.downbeat == downbeat
     assert printed[0] == (
-        f"{path}: {loaded.bpm:.1f} BPM, {len(beats)} beats, first downbeat: beat {downbeat + 1} at {beats[downbeat]:.3f} s"
+        f"{path}: {loaded.bpm:.1f} BPM, {len(beats)} beats, "
+        f"first downbeat: beat {downbeat + 1} at {beats[downbeat]:.3f} s"
     )
     assert printed[1] == f"beat map written to {output}"
     assert json.loads(output.read_text())  # plain JSON
@@ -191,7 +197,12 @@ def test_music_command_errors_are_one_line_and_write_nothing(tmp_path, capsys):
 
 @pytest.mark.parametrize(
     "argv",
-    [["beats"], ["beats", "a.wav", "--bpm", "fast"], ["beats", "a.wav", "--bpm", "0"], ["beats", "a.wav", "--bpm-range", "130", "120"]],
+    [
+        ["beats"],
+        ["beats", "a.wav", "--bpm", "fast"],
+        ["beats", "a.wav", "--bpm", "0"],
+        ["beats", "a.wav", "--bpm-range", "130", "120"],
+    ],
     ids=["no-song", "bpm-text", "bpm-zero", "range-reversed"],
 )
 def test_music_command_usage_errors_exit_2(argv, capsys):

@@ -35,7 +35,8 @@ def add_command(commands: argparse._SubParsersAction) -> None:  # type: ignore[t
     beats.add_argument("-o", "--output", metavar="FILE.json", help="where to write the beat map")
     beats.add_argument("--bpm", type=_tempo, help="track at this tempo instead of finding it")
     beats.add_argument(
-        "--bpm-range", type=_tempo, nargs=2, action=_Range, metavar=("LOW", "HIGH"), help="search the tempo only in this range"
+        "--bpm-range", type=_tempo, nargs=2, action=_Range, metavar=("LOW", "HIGH"),
+        help="search the tempo only in this range",
     )
     beats.set_defaults(run=_run)
 

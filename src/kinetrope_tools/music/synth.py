@@ -163,7 +163,7 @@ def _bass_note(sr: int, hertz: float, seconds: float) -> np.ndarray:
     tone = np.sin(2 * np.pi * hertz * t) + 0.25 * np.sin(4 * np.pi * hertz * t)
     envelope = np.minimum(t / 0.008, 1.0) * np.exp(-t / 0.5)
     envelope[-int(sr * 0.02) :] *= np.linspace(1.0, 0.0, int(sr * 0.02))
-    return tone * envelope * 0.5
+    return np.asarray(tone * envelope * 0.5)
 
 
 def _pad_chord(sr: int, root: float, seconds: float, rng: np.random.Generator) -> np.ndarray:
@@ -173,7 +173,7 @@ def _pad_chord(sr: int, root: float, seconds: float, rng: np.random.Generator) -
         for detune in (0.997, 1.003):
             chord += np.sin(2 * np.pi * root * ratio * detune * t + rng.uniform(0, 2 * np.pi))
     envelope = np.minimum(t / 0.35, 1.0) * np.minimum((seconds - t) / 0.3, 1.0)
-    return chord * envelope * 0.03
+    return np.asarray(chord * envelope * 0.03)
 
 
 # --- songs ------------------------------------------------------------------------------------------
@@ -194,7 +194,7 @@ class Song:
 
     def write(self, path: str | pathlib.Path) -> None:
         """Writes the audio in the format the file's extension names (WAV, FLAC, OGG, MP3, ...)."""
-        import soundfile
+        import soundfile  # type: ignore[import-untyped, unused-ignore]
 
         soundfile.write(str(path), self.audio, self.sample_rate)
 
@@ -238,7 +238,7 @@ def render(
 
     def time_of(pips: np.ndarray) -> np.ndarray:
         # Pips count from the bar line before the first beat.
-        return np.interp(pips / PIPS_PER_BEAT - start_beat, table_position, table_t)
+        return np.asarray(np.interp(pips / PIPS_PER_BEAT - start_beat, table_position, table_t))
 
     out = np.zeros(int(sr * (seconds + 2.0)))
 

@@ -9,6 +9,7 @@ sharpens what librosa returns for dance music.
 from __future__ import annotations
 
 import dataclasses
+import os
 import pathlib
 from dataclasses import dataclass
 
@@ -46,7 +47,7 @@ class Steps:
 
 
 def track_beats(
-    path: str | pathlib.Path, bpm: float | None = None, bpm_range: tuple[float, float] | None = None
+    path: str | os.PathLike[str], bpm: float | None = None, bpm_range: tuple[float, float] | None = None
 ) -> tuple[np.ndarray, int]:
     """The beat times of the audio file at ``path`` in seconds (ascending float64) and the index of the
     first downbeat among them (best effort).
@@ -60,10 +61,10 @@ def track_beats(
     return track_audio(audio, SAMPLE_RATE, bpm=bpm, bpm_range=bpm_range, name=str(path))
 
 
-def load_audio(path: str | pathlib.Path) -> np.ndarray:
+def load_audio(path: str | os.PathLike[str]) -> np.ndarray:
     """The file's audio as mono float32 at ``SAMPLE_RATE``."""
     import librosa
-    import soundfile
+    import soundfile  # type: ignore[import-untyped, unused-ignore]
 
     path = pathlib.Path(path)
     if not path.exists():
@@ -201,7 +202,7 @@ class _Bands:
     def envelope(self, low_band: bool) -> np.ndarray:
         if not low_band:
             return _scaled(self.full)
-        return _scaled(self.mid) + _scaled(self.low)
+        return np.asarray(_scaled(self.mid) + _scaled(self.low))
 
 
 def _scaled(envelope: np.ndarray) -> np.ndarray:
@@ -231,7 +232,7 @@ def _track(envelope: np.ndarray, tempo: float) -> np.ndarray:
 
 
 def _frames(times: np.ndarray, count: int) -> np.ndarray:
-    return np.clip(np.round(times * SAMPLE_RATE / HOP).astype(int), 0, count - 1)
+    return np.asarray(np.clip(np.round(times * SAMPLE_RATE / HOP).astype(int), 0, count - 1))
 
 
 def _grid_fit(envelope: np.ndarray, tempo: float) -> float:
@@ -275,10 +276,11 @@ def _dance_tempo(envelope: np.ndarray, low: float, high: float) -> float:
         if low <= tempi[i] * factor <= high
     })
     if not candidates:
-        return float(np.clip(librosa.feature.tempo(onset_envelope=envelope, sr=SAMPLE_RATE, hop_length=HOP)[0], low, high))
+        tempo = librosa.feature.tempo(onset_envelope=envelope, sr=SAMPLE_RATE, hop_length=HOP)[0]
+        return float(np.clip(tempo, low, high))
 
     def score(tempo: float) -> float:
-        return _grid_fit(envelope, tempo) - OCTAVE_PENALTY * abs(np.log2(tempo / DANCE_CENTRE))
+        return _grid_fit(envelope, tempo) - OCTAVE_PENALTY * abs(float(np.log2(tempo / DANCE_CENTRE)))
 
     return max(candidates, key=score)
 
@@ -350,7 +352,7 @@ def _refine(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
             refined[index] = onset + FINE_LEAD
     # Beats stay strictly ascending: a beat whose onset would not follow the one before is dropped.
     keep = np.concatenate([[True], np.diff(refined) > 0])
-    return refined[keep]
+    return np.asarray(refined[keep])
 
 
 def _bar_phase(beats: np.ndarray, bands: _Bands) -> int:
@@ -364,7 +366,7 @@ def _bar_phase(beats: np.ndarray, bands: _Bands) -> int:
     # The bass and the chords: the bands below 1 kHz, in decibels, the median over each beat so
     # that the drum hits in it weigh little.
     level = librosa.power_to_db(bands.power[bands.hertz < 1000.0], ref=np.max, top_db=80.0)
-    segments = librosa.util.sync(level, frames, aggregate=np.median)[:, 1 : len(frames)]
+    segments = librosa.util.sync(level, [int(f) for f in frames], aggregate=np.median)[:, 1 : len(frames)]
     segments = segments - segments.mean(axis=1, keepdims=True)
     segments = segments / (np.linalg.norm(segments, axis=0, keepdims=True) + 1e-9)
     change = np.concatenate([[0.0], 1.0 - np.sum(segments[:, 1:] * segments[:, :-1], axis=0)])
