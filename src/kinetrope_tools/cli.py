@@ -10,8 +10,10 @@ from typing import NoReturn
 
 import kinetrope
 
+from .music.command import add_command as add_beats_command
 from .packs import library_of, load_library, load_pack
 from .patterns import PatternSet, UnknownPattern
+from .render_command import add_command as add_render
 from .stage.command import add_command as add_live_command
 
 
@@ -140,6 +142,8 @@ def parser() -> argparse.ArgumentParser:
     animate.add_argument("-o", "--output", required=True, metavar="FILE.gif")
     _add_pack(animate)
     animate.set_defaults(run=_animate)
+    add_beats_command(commands)
+    add_render(commands)
     add_live_command(commands)
     return top
 
