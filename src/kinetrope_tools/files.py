@@ -114,6 +114,29 @@ class Folder:
     def names(self) -> list[str]:
         return sorted(os.listdir(self._descriptor))
 
+    def kinds(self) -> dict[str, str]:
+        """What each entry is ("file", "folder", "link" or "other"), by name, read with the listing (no stat each)."""
+        found = {}
+        with os.scandir(self._descriptor) as entries:
+            for entry in entries:
+                if entry.is_symlink():
+                    found[entry.name] = "link"
+                elif entry.is_file(follow_symlinks=False):
+                    found[entry.name] = "file"
+                elif entry.is_dir(follow_symlinks=False):
+                    found[entry.name] = "folder"
+                else:
+                    found[entry.name] = "other"
+        return found
+
+    def size(self, name: str) -> int | None:
+        """The size of the regular file ``name``; None if there is none (or a link or a folder is there)."""
+        try:
+            status = os.stat(self._checked(name), dir_fd=self._descriptor, follow_symlinks=False)
+        except FileNotFoundError:
+            return None
+        return status.st_size if stat.S_ISREG(status.st_mode) else None
+
     def kind(self, name: str) -> str | None:
         """"file", "folder", "link" or "other" for what ``name`` is, None if nothing is."""
         try:

@@ -25,7 +25,7 @@ import json
 import multiprocessing
 import os
 import pathlib
-from collections.abc import Iterable
+from collections.abc import Callable, Iterable
 from typing import TYPE_CHECKING, Any
 
 import jinja2
@@ -119,15 +119,18 @@ def _cards(patterns: PatternSet, version: str, rows_hashes: dict[str, str]) -> l
 
 @dataclasses.dataclass
 class _Record:
-    """What MANIFEST holds: the files the gallery wrote (paths within the output folder) and the rows' hashes."""
+    """What MANIFEST holds: the files the gallery wrote (paths within the output folder), the rows' hashes,
+    and for each page a key of what it shows with its size, so an unchanged page is neither drawn nor read."""
 
     files: set[str] = dataclasses.field(default_factory=set)
     module: list[object] | None = None
     rows: dict[str, str] = dataclasses.field(default_factory=dict)
+    pages: dict[str, list[object]] = dataclasses.field(default_factory=dict)
 
     def dumps(self) -> bytes:
-        document = {"files": sorted(self.files), "module": self.module, "rows": self.rows}
-        return (json.dumps(document, indent=0) + "\n").encode()
+        document = {"files": sorted(self.files), "module": self.module, "rows": self.rows, "pages": self.pages}
+        # Compact: json's fast encoder, which an indent would turn off.
+        return (json.dumps(document, separators=(",", ":")) + "\n").encode()
 
 
 def _valid_path(path: object) -> bool:
@@ -155,7 +158,9 @@ def _read_record(root: Folder) -> _Record | None:
             "build into a new or empty folder"
         ) from None
     known = {name: key for name, key in rows.items() if isinstance(key, str)}
-    return _Record(set(files), module if isinstance(module, list) else None, known)
+    pages = document.get("pages")
+    pages = {path: key for path, key in pages.items() if isinstance(key, list)} if isinstance(pages, dict) else {}
+    return _Record(set(files), module if isinstance(module, list) else None, known, pages)
 
 
 def _place(path: str) -> tuple[str, str]:
@@ -164,22 +169,26 @@ def _place(path: str) -> tuple[str, str]:
     return folder, name
 
 
-def _survey(root: Folder, owned: set[str]) -> tuple[list[str], list[str]]:
-    """What the output folder holds that the gallery did not write, and what its own unfinished writes left."""
+def _survey(root: Folder, owned: set[str]) -> tuple[list[str], list[str], set[str]]:
+    """What the output folder holds that the gallery did not write, what its own unfinished writes left,
+    and which of its files are there."""
     foreign: list[str] = []
     unfinished: list[str] = []
+    present: set[str] = set()
 
     def look(folder: Folder, prefix: str) -> None:
-        for name in folder.names():
-            path, kind = prefix + name, folder.kind(name)
+        for name, kind in sorted(folder.kinds().items()):
+            path = prefix + name
             if prefix == "" and name in (IMAGES, PAGES):
                 if kind == "folder":
                     with folder.subfolder(name) as inner:
                         look(inner, path + "/")
                 else:
-                    foreign.append(f"{path} (a {kind or 'file'}, not a folder)")
+                    foreign.append(f"{path} (a {kind}, not a folder)")
             elif path == MANIFEST or path in owned:
-                if kind != "file":
+                if kind == "file":
+                    present.add(path)
+                else:
                     foreign.append(f"{path} (a {kind})")
             elif path.endswith(PARTIAL) and path[: -len(PARTIAL)] in owned | {MANIFEST} and kind == "file":
                 unfinished.append(path)
@@ -187,7 +196,7 @@ def _survey(root: Folder, owned: set[str]) -> tuple[list[str], list[str]]:
                 foreign.append(path)
 
     look(root, "")
-    return foreign, unfinished
+    return foreign, unfinished, present
 
 
 def _remove(root: Folder, paths: Iterable[str]) -> None:
@@ -201,12 +210,13 @@ def _remove(root: Folder, paths: Iterable[str]) -> None:
                 inner.remove(name)
 
 
-def _check_folder(root: Folder) -> _Record:
-    """The record of what the folder holds, refusing (GalleryError) a folder with anything else in it."""
+def _check_folder(root: Folder) -> tuple[_Record, set[str]]:
+    """The record of what the folder holds and which of its files are there, refusing (GalleryError) a folder
+    with anything else in it."""
     record = _read_record(root)
     if record is None:
         record = _Record()
-    foreign, unfinished = _survey(root, record.files)
+    foreign, unfinished, present = _survey(root, record.files)
     if foreign:
         named = ", ".join(foreign[:NAMED]) + (f" and {len(foreign) - NAMED} more" if len(foreign) > NAMED else "")
         raise GalleryError(
@@ -214,7 +224,7 @@ def _check_folder(root: Folder) -> _Record:
             "build into a new or empty folder, or remove them"
         )
     _remove(root, unfinished)
-    return record
+    return record, present
 
 
 # Each worker process keeps one figure of each kind and draws every pattern
@@ -295,11 +305,28 @@ def _draw_missing(
                 bar.update()
 
 
-def _write_if_changed(folder: Folder, name: str, text: str) -> None:
+def _write_if_changed(folder: Folder, name: str, text: str) -> int:
+    """Writes ``text`` as ``name`` unless the file holds it already; returns its size."""
     data = text.encode("utf-8")
-    if folder.kind(name) == "file" and folder.read_bytes(name) == data:
-        return
-    folder.write_bytes(name, data, name + PARTIAL)
+    if not (folder.kind(name) == "file" and folder.read_bytes(name) == data):
+        folder.write_bytes(name, data, name + PARTIAL)
+    return len(data)
+
+
+class _Pages:
+    """Writes pages that changed: a page whose key and size are as recorded is left unread and undrawn."""
+
+    def __init__(self, record: _Record, present: set[str]) -> None:
+        self.before, self.present = record.pages, present
+        self.after: dict[str, list[object]] = {}
+
+    def write(self, folder: Folder, path: str, key: str, render: Callable[[], str]) -> None:
+        name = _place(path)[1]
+        recorded = self.before.get(path)
+        if recorded is not None and recorded[0] == key and path in self.present and folder.size(name) == recorded[1]:
+            self.after[path] = recorded
+            return
+        self.after[path] = [key, _write_if_changed(folder, name, render())]
 
 
 def _counts(values: Iterable[object]) -> list[tuple[object, int]]:
@@ -321,7 +348,7 @@ def build(
     anything in it changes.
     """
     with Folder.open(output, create=True, follow_link=True) as root:
-        record = _check_folder(root)
+        record, present = _check_folder(root)
         patterns = PatternSet(library)
         stamp: list[Any] = _module_stamp()
         rows_hashes = _rows_hashes(patterns, record.rows if record.module == stamp else {})
@@ -336,27 +363,31 @@ def build(
         # Everything this build may write is recorded before it is written,
         # so an interrupted build leaves nothing that the next one would
         # take for someone else's.
-        root.write_bytes(MANIFEST, _Record(record.files | wanted, record.module, record.rows).dumps(), MANIFEST + PARTIAL)
+        if not wanted <= record.files:
+            started = _Record(record.files | wanted, record.module, record.rows, record.pages)
+            root.write_bytes(MANIFEST, started.dumps(), MANIFEST + PARTIAL)
 
         with root.subfolder(IMAGES) as images, root.subfolder(PAGES) as page_folder:
             tasks = []
             for card in cards:
                 for kind, name in (("thumbnail", card.thumbnail), ("large", card.large)):
-                    if images.kind(name) != "file":
+                    if f"{IMAGES}/{name}" not in present:
                         tasks.append((kind, card.entry, patterns.rows(card.name), name))
             _draw_missing(tasks, processes or _processes(), progress, images)
 
             environment = jinja2.Environment(
                 loader=jinja2.FileSystemLoader(TEMPLATES), autoescape=True, undefined=jinja2.StrictUndefined
             )
-            index = environment.get_template("index.html.j2").render(
+            templates = _key(*(TEMPLATES.joinpath(name).read_bytes() for name in ("index.html.j2", "pattern.html.j2")))
+            written = _Pages(record, present)
+            index_key = _key(templates.encode(), title.encode(), *(repr(c).encode() for c in cards))
+            written.write(root, "index.html", index_key, lambda: environment.get_template("index.html.j2").render(
                 title=title,
                 cards=cards,
                 families=_counts(c.family for c in cards),
                 dimension_counts=_counts(c.dimensions for c in cards),
                 pips_per_beat=kinetrope.PIPS_PER_BEAT,
-            )
-            _write_if_changed(root, "index.html", index)
+            ))
             for name in STATIC_FILES:
                 _write_if_changed(root, name, (TEMPLATES / name).read_text(encoding="utf-8"))
 
@@ -364,11 +395,13 @@ def build(
             for position, card in enumerate(cards):
                 previous = cards[position - 1].name if position > 0 else None
                 following = cards[position + 1].name if position + 1 < len(cards) else None
-                html = page.render(title=title, card=card, previous=previous, next=following)
-                _write_if_changed(page_folder, f"{card.name}.html", html)
-
+                key = _key(templates.encode(), title.encode(), repr((card, previous, following)).encode())
+                written.write(
+                    page_folder, f"{PAGES}/{card.name}.html", key,
+                    lambda: page.render(title=title, card=card, previous=previous, next=following),
+                )
         _remove(root, record.files - wanted)
         defaults = {e.name for e in patterns.entries if e.family != PACK_FAMILY}
         kept = {name: key for name, key in rows_hashes.items() if name in defaults}
-        root.write_bytes(MANIFEST, _Record(wanted, stamp, kept).dumps(), MANIFEST + PARTIAL)
+        root.write_bytes(MANIFEST, _Record(wanted, stamp, kept, written.after).dumps(), MANIFEST + PARTIAL)
     return output / "index.html"
