@@ -1,12 +1,15 @@
 """rows and sample_many: numpy views of the module's own samples, bit for bit."""
 
 import operator
+import sys
+import threading
 
 import numpy as np
 import pytest
 
 import kinetrope
 from kinetrope_tools import rows, sample_many
+from kinetrope_tools.arrays import MAX_PIPS
 from number_like import WithIndex, WithIntOnly
 
 INT32_MIN = -(2**31)
@@ -77,8 +80,93 @@ def test_sample_many_accepts_every_integer_kind(pips):
     assert_same_bits(got.reshape(-1, 3), looped("sway", flat))
 
 
-def test_sample_many_of_no_pips():
-    assert sample_many("sway", []).shape == (0, 3)
+@pytest.mark.parametrize(
+    ("pips", "shape"),
+    [([], (0, 3)), ((), (0, 3)), ([[], []], (2, 0, 3)), (np.array([], dtype=np.int16), (0, 3)),
+     (np.zeros((0, 4), dtype=np.uint8), (0, 4, 3))],
+    ids=["list", "tuple", "nested-lists", "int16-array", "uint8-0x4"],
+)
+def test_sample_many_of_no_pips(pips, shape):
+    assert sample_many("sway", pips).shape == shape
+
+
+def test_rows_cannot_be_made_writable():
+    table = rows("sway")
+    expected = looped("sway", range(table.shape[0]))
+    for array in (table, table.base):
+        with pytest.raises(ValueError):
+            array.flags.writeable = True
+        with pytest.raises(ValueError):
+            array[0] = 9
+    assert_same_bits(rows("sway"), expected)
+    assert_same_bits(sample_many("sway", range(table.shape[0])), expected)
+
+
+def test_threads_asking_first_get_the_same_rows():
+    # A library of its own, so no table is built before the threads ask.
+    patterns = [kinetrope.SampledPattern(f"p{i}", "", [[i / 100, 0.0, 0.0]] * 300) for i in range(40)]
+    library = kinetrope.PatternLibrary(patterns)
+    names = [p.name for p in patterns]
+    threads_count = 8
+    start = threading.Barrier(threads_count)
+    seen = [[] for _ in range(threads_count)]
+
+    def ask(slot):
+        start.wait()
+        seen[slot].extend(rows(name, library) for name in names)
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)  # switch threads as often as possible
+    try:
+        threads = [threading.Thread(target=ask, args=(slot,)) for slot in range(threads_count)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+    finally:
+        sys.setswitchinterval(interval)
+    for position, name in enumerate(names):
+        assert all(got[position] is seen[0][position] for got in seen), name
+
+
+class MaskedThroughArray:
+    """An array-like that hands numpy a masked array."""
+
+    def __array__(self, dtype=None, copy=None):
+        return np.ma.masked_array([1, 2], mask=[False, True])
+
+
+@pytest.mark.parametrize(
+    "pips",
+    [np.ma.masked_array([1, 2, 3], mask=[False, True, False]), np.ma.masked_array([1, 2]), MaskedThroughArray()],
+    ids=["masked", "masked-nothing-masked", "array-protocol"],
+)
+def test_masked_arrays_are_refused(pips):
+    with pytest.raises(TypeError, match="masked array"):
+        sample_many("sway", pips)
+
+
+@pytest.mark.parametrize(
+    "pips",
+    [np.array([], dtype=np.float64), np.zeros((0, 3)), np.array([], dtype="datetime64[s]"),
+     np.array([], dtype="timedelta64[s]"), np.array([], dtype=np.complex128), np.array([], dtype="U1")],
+    ids=["float", "float-0x3", "datetime", "timedelta", "complex", "str"],
+)
+def test_the_dtype_is_judged_when_there_are_no_pips(pips):
+    with pytest.raises(TypeError, match="pips must be integers"):
+        sample_many("sway", pips)
+    with pytest.raises(TypeError, match="pips must be integers"):
+        sample_many("sway", np.ones((2,) + pips.shape[1:], dtype=pips.dtype))
+
+
+@pytest.mark.parametrize(
+    "pips", [np.broadcast_to(0, (10**12,)), np.broadcast_to(np.int8(3), (MAX_PIPS + 1,)),
+             np.broadcast_to(0, (2**20, 2**20))],
+    ids=["10**12", "one-past-the-limit", "2-d"],
+)
+def test_too_many_pips_are_refused_before_any_is_read(pips):
+    with pytest.raises(ValueError, match=rf"too many pips at once \({pips.size}; at most {MAX_PIPS}\)"):
+        sample_many("sway", pips)
 
 
 @pytest.mark.parametrize(

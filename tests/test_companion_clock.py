@@ -6,7 +6,7 @@ import pytest
 from hypothesis import given
 from hypothesis import strategies as st
 
-from kinetrope_tools import pips_at, seconds_at
+from kinetrope_tools import clock, pips_at, seconds_at
 
 
 @pytest.mark.parametrize(
@@ -66,3 +66,61 @@ def test_pips_at_refuses(seconds, bpm, beat_zero):
 def test_the_last_32_bit_pip_is_reachable():
     assert pips_at(seconds_at(2**31 - 1, 120.0), 120.0) == 2**31 - 1
     assert pips_at(seconds_at(-(2**31), 120.0), 120.0) == -(2**31)
+
+
+@pytest.fixture
+def counted_seconds_at(monkeypatch):
+    """seconds_at as pips_at calls it, counted."""
+    calls = []
+
+    def counting(pip, bpm, beat_zero_seconds=0.0):
+        calls.append(pip)
+        return seconds_at(pip, bpm, beat_zero_seconds)
+
+    monkeypatch.setattr(clock, "seconds_at", counting)
+    return calls
+
+
+# Far from beat zero a double cannot tell neighbouring pips apart: tens of
+# millions of pips begin at the same instant here.
+@pytest.mark.parametrize(
+    ("seconds", "bpm", "beat_zero", "pip"),
+    [(1e15, 1e9, 1e15, 66_666_666), (1e15 + 0.125, 1e9, 1e15, 199_999_999), (-1e15, 1e9, -1e15, 66_666_666)],
+    ids=["1e15", "one-step-later", "negative"],
+)
+def test_pips_that_begin_together_are_found_in_few_steps(counted_seconds_at, seconds, bpm, beat_zero, pip):
+    assert pips_at(seconds, bpm, beat_zero) == pip
+    assert seconds_at(pip, bpm, beat_zero) <= seconds < seconds_at(pip + 1, bpm, beat_zero)
+    assert len(counted_seconds_at) <= 2 * 34
+
+
+@pytest.mark.parametrize(
+    ("seconds", "bpm", "beat_zero"),
+    [(1e17, 1e9, 1e17), (1e300, 1e-300, 0.0), (0.0, 1e308, -1.0), (5e-324, 5e-324, 0.0)],
+    ids=["1e17", "tiny-tempo", "huge-tempo", "subnormal"],
+)
+def test_a_pip_past_32_bits_is_refused_in_few_steps(counted_seconds_at, seconds, bpm, beat_zero):
+    try:
+        pip = pips_at(seconds, bpm, beat_zero)
+    except ValueError as error:
+        assert "outside the 32-bit pip range" in str(error)
+    else:
+        assert seconds_at(pip, bpm, beat_zero) <= seconds
+        assert pip == 2**31 - 1 or seconds < seconds_at(pip + 1, bpm, beat_zero)
+    assert len(counted_seconds_at) <= 2 * 34
+
+
+@given(
+    seconds=st.floats(-1e18, 1e18),
+    bpm=st.floats(1e-6, 1e12),
+    beat_zero=st.floats(-1e18, 1e18),
+)
+def test_pips_at_is_the_last_pip_begun_or_refused(seconds, bpm, beat_zero):
+    try:
+        pip = pips_at(seconds, bpm, beat_zero)
+    except ValueError:
+        # Refused only where the pip in effect lies outside 32 bits.
+        assert not (seconds_at(-(2**31), bpm, beat_zero) <= seconds < seconds_at(2**31, bpm, beat_zero))
+        return
+    assert -(2**31) <= pip <= 2**31 - 1
+    assert seconds_at(pip, bpm, beat_zero) <= seconds < seconds_at(pip + 1, bpm, beat_zero)

@@ -10,14 +10,18 @@ from PIL import Image, ImageDraw, ImageFont
 
 import kinetrope
 
-from .arrays import rows, sample_many
+from .arrays import PIP_MAX, rows, sample_many
 from .clock import pips_at
+from .files import replacing
 from .patterns import Entry
 
 SIDE = 320
 MARGIN = 30
 TRAIL_FRAMES = 10
 GIF_FPS = (100, 50, 25, 20, 10, 5, 4, 2, 1)
+# A minute at 50 frames a second (the longest default period fits at 20
+# bpm); every frame is held until the GIF is written, over 100 kB each.
+MAX_FRAMES = 3000
 
 
 def _to_canvas(offsets: np.ndarray) -> np.ndarray:
@@ -25,10 +29,32 @@ def _to_canvas(offsets: np.ndarray) -> np.ndarray:
     return np.column_stack([SIDE / 2 + offsets[:, 0] * radius, SIDE / 2 - offsets[:, 1] * radius])
 
 
+def frame_count(bpm: float, beats: float, fps: int) -> int:
+    """How many frames ``beats`` beats last at ``bpm`` and ``fps``; ValueError past MAX_FRAMES or the 32-bit pips.
+
+    Checked before anything is drawn, so a tempo or length that would take
+    hours or all the memory is refused at once.
+    """
+    if fps not in GIF_FPS:
+        raise ValueError(f"--fps must divide 100 (GIF frames last whole hundredths of a second): {GIF_FPS}")
+    if not (math.isfinite(bpm) and bpm > 0):
+        raise ValueError("--bpm must be a positive number")
+    if not (math.isfinite(beats) and beats > 0):
+        raise ValueError("--beats must be a positive number")
+    if beats * kinetrope.PIPS_PER_BEAT > PIP_MAX:
+        raise ValueError(f"--beats {beats:g} runs past the last 32-bit pip ({PIP_MAX})")
+    frames = beats * 60.0 / bpm * fps
+    if not frames <= MAX_FRAMES:  # an infinity too, from a tempo near zero
+        raise ValueError(
+            f"{beats:g} beats at {bpm:g} bpm take {frames:.4g} frames at {fps} a second; a GIF here holds at most "
+            f"{MAX_FRAMES} (fewer --beats, a faster --bpm or a lower --fps)"
+        )
+    return max(1, round(frames))
+
+
 def frame_pips(bpm: float, beats: float, fps: int) -> list[int]:
     """The pip in effect at every frame, one frame every 1/fps seconds over ``beats`` beats."""
-    count = max(1, round(beats * 60.0 / bpm * fps))
-    return [pips_at(frame / fps, bpm) for frame in range(count)]
+    return [pips_at(frame / fps, bpm) for frame in range(frame_count(bpm, beats, fps))]
 
 
 def animate(
@@ -42,16 +68,13 @@ def animate(
     """Writes the GIF; returns its number of frames.
 
     GIF frames last whole hundredths of a second, so ``fps`` must divide 100
-    for the animation to keep the tempo.
+    for the animation to keep the tempo; ``frame_count`` says what else is
+    refused (ValueError) before anything is drawn. The file is written beside
+    ``path`` and renamed over it when complete: a link there is replaced,
+    never written through.
     """
-    if fps not in GIF_FPS:
-        raise ValueError(f"--fps must divide 100 (GIF frames last whole hundredths of a second): {GIF_FPS}")
-    if not (math.isfinite(bpm) and bpm > 0):
-        raise ValueError("--bpm must be a positive number")
     if beats is None:
         beats = entry.period_pips / kinetrope.PIPS_PER_BEAT
-    if not (math.isfinite(beats) and beats > 0):
-        raise ValueError("--beats must be a positive number")
     pips = frame_pips(bpm, beats, fps)
     offsets = sample_many(entry.name, pips, library)
     one_period = rows(entry.name, library)
@@ -77,7 +100,9 @@ def animate(
         draw.text((8, 6), entry.name, fill=(40, 40, 40), font=font)
         beat = pip / kinetrope.PIPS_PER_BEAT
         draw.text((8, SIDE - 20), f"beat {beat:.2f} · {bpm:g} bpm", fill=(90, 90, 90), font=font)
-        frames.append(image)
+        # Kept as a palette image, a third of the memory; the GIF is one anyway.
+        frames.append(image.quantize(colors=256, method=Image.Quantize.MEDIANCUT))
     path.parent.mkdir(parents=True, exist_ok=True)
-    frames[0].save(path, save_all=True, append_images=frames[1:], duration=1000 // fps, loop=0)
+    with replacing(path) as file:
+        frames[0].save(file, format="GIF", save_all=True, append_images=frames[1:], duration=1000 // fps, loop=0)
     return len(frames)

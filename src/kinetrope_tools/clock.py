@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import math
+from collections.abc import Callable
 
 import kinetrope
 
@@ -33,13 +34,52 @@ def pips_at(seconds: float, bpm: float, beat_zero_seconds: float = 0.0) -> int:
     estimate = (seconds - beat_zero_seconds) * bpm * kinetrope.PIPS_PER_BEAT / 60.0
     if not PIP_MIN - 2 <= estimate <= PIP_MAX + 2:
         raise ValueError(f"{seconds} s is outside the 32-bit pip range at {bpm} bpm")
-    pip = math.floor(estimate)
-    # The estimate may sit one rounding step off a pip boundary; settle on the
-    # pip that seconds_at puts at or before this time.
-    while seconds_at(pip + 1, bpm, beat_zero_seconds) <= seconds:
-        pip += 1
-    while seconds_at(pip, bpm, beat_zero_seconds) > seconds:
-        pip -= 1
-    if not PIP_MIN <= pip <= PIP_MAX:
+    # seconds_at never decreases as the pip grows, so the pip wanted is the
+    # last one whose start is not after ``seconds``. The estimate may sit a
+    # rounding step off a boundary, or, far from beat zero, many pips may
+    # begin at the same double: search from it by doubling steps and then
+    # halving, a bounded number of calls in every case.
+    def begun(pip: int) -> bool:
+        return seconds_at(pip, bpm, beat_zero_seconds) <= seconds
+
+    pip = min(max(math.floor(estimate), PIP_MIN), PIP_MAX)
+    low: int | None
+    high: int | None
+    if begun(pip):
+        low, high = pip, _first_not_begun(pip, PIP_MAX + 1, begun)
+    else:
+        low, high = _last_begun(pip, PIP_MIN, begun), pip
+    if low is None or high is None:
         raise ValueError(f"{seconds} s is outside the 32-bit pip range at {bpm} bpm")
-    return pip
+    # begun(low) and not begun(high): halve the gap.
+    while high - low > 1:
+        middle = (low + high) // 2
+        if begun(middle):
+            low = middle
+        else:
+            high = middle
+    return low
+
+
+def _first_not_begun(start: int, limit: int, begun: Callable[[int], bool]) -> int | None:
+    """The first of start + 1, + 2, + 4, ... (at most ``limit``) that has not begun; None if even ``limit`` has."""
+    step = 1
+    while True:
+        pip = min(start + step, limit)
+        if not begun(pip):
+            return pip
+        if pip == limit:
+            return None
+        step *= 2
+
+
+def _last_begun(start: int, limit: int, begun: Callable[[int], bool]) -> int | None:
+    """The first of start - 1, - 2, - 4, ... (at least ``limit``) that has begun; None if even ``limit`` has not."""
+    step = 1
+    while True:
+        pip = max(start - step, limit)
+        if begun(pip):
+            return pip
+        if pip == limit:
+            return None
+        step *= 2

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import pathlib
 
+from .files import replacing
 from .patterns import Entry, PatternSet
 
 
@@ -15,13 +16,18 @@ def sheet_paths(output: pathlib.Path, pages: int) -> list[pathlib.Path]:
 def preview(
     patterns: PatternSet, entries: list[Entry], output: pathlib.Path, per_sheet: int = 8
 ) -> list[tuple[pathlib.Path, list[Entry]]]:
-    """Draws ``entries`` onto as many sheets as needed; returns each sheet with its patterns."""
+    """Draws ``entries`` onto as many sheets as needed; returns each sheet with its patterns.
+
+    Each sheet is written beside its name and renamed over it when complete:
+    a link in its place is replaced, never written through.
+    """
     from .drawing import contact_sheet
 
     output.parent.mkdir(parents=True, exist_ok=True)
     pages = [entries[i : i + per_sheet] for i in range(0, len(entries), per_sheet)]
     written = []
     for path, page in zip(sheet_paths(output, len(pages)), pages):
-        contact_sheet(page, {e.name: patterns.rows(e.name) for e in page}, path)
+        with replacing(path) as file:
+            contact_sheet(page, {e.name: patterns.rows(e.name) for e in page}, file)
         written.append((path, page))
     return written

@@ -8,6 +8,7 @@ fails the check.
 from __future__ import annotations
 
 import numpy as np
+import numpy.typing as npt
 
 import kinetrope
 from kinetrope_tools import (
@@ -50,9 +51,10 @@ def recording() -> list[float]:
 
 def companion(seconds: float) -> float:
     pip = pips_at(seconds, 124.0)
-    table = rows("helix")
-    many = sample_many("helix", np.arange(pip, pip + 64))
-    return float(table[0, 0] + many.sum()) + seconds_at(pip, 124.0)
+    table: npt.NDArray[np.float64] = rows("helix")
+    many: npt.NDArray[np.float64] = sample_many("helix", np.arange(pip, pip + 64))
+    grid = sample_many("sway", [[0, 1], [2, 3]])
+    return float(table[0, 0] + many.sum() + grid.sum()) + seconds_at(pip, 124.0)
 
 
 def clocks(path: str) -> float:
@@ -84,3 +86,7 @@ def refused() -> None:
     kinetrope.bounce(pip_count=1)  # type: ignore[call-arg]
     kinetrope.PatternLibrary().sample("bounce", 2.0)  # type: ignore[arg-type]
     kinetrope.SampledPattern("p", "", [(0.0, 0.0, 0.0)]).period_pips = 2  # type: ignore[misc]
+    sample_many("helix", [0.5])  # type: ignore[arg-type]
+    sample_many("helix", np.zeros(3, dtype=np.float64))  # type: ignore[arg-type]
+    sample_many("helix", 1.5)  # type: ignore[arg-type]
+    whole: npt.NDArray[np.int64] = sample_many("helix", [1])  # type: ignore[assignment]

@@ -1,0 +1,183 @@
+"""Files written whole: a new file beside the target, renamed over it once complete.
+
+The new file is created afresh (never an existing file, never through a
+link), so a link planted where a file is written is replaced, not written
+through, and a reader never sees half a file. A ``Folder`` does the same
+inside a directory opened once, not through a link, for commands that
+write and remove many files in one place.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import pathlib
+import secrets
+import stat
+from collections.abc import Iterator
+from typing import BinaryIO
+
+# The new file opens only if nothing, not even a dangling link, has its name.
+_CREATE = os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC
+_DIRECTORY = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC
+
+
+def _partial_name(name: str) -> str:
+    return f".{name}.{secrets.token_hex(6)}.part"
+
+
+@contextlib.contextmanager
+def _written(name: str, partial: str, directory: int | None) -> Iterator[BinaryIO]:
+    # 0o666 less the umask, as open() would give the file itself.
+    descriptor = os.open(partial, _CREATE, 0o666, dir_fd=directory)
+    try:
+        with open(descriptor, "wb") as file:
+            yield file
+        os.replace(partial, name, src_dir_fd=directory, dst_dir_fd=directory)
+    except BaseException:
+        with contextlib.suppress(OSError):
+            os.unlink(partial, dir_fd=directory)
+        raise
+
+
+@contextlib.contextmanager
+def replacing(path: str | os.PathLike[str]) -> Iterator[BinaryIO]:
+    """A binary file that becomes ``path`` when the block ends without an error.
+
+    On an error the new file is removed and ``path`` is left as it was.
+    """
+    target = pathlib.Path(path)
+    partial = target.with_name(_partial_name(target.name))
+    with _written(os.fspath(target), os.fspath(partial), None) as file:
+        yield file
+
+
+def write_bytes(path: str | os.PathLike[str], data: bytes) -> None:
+    """Puts ``data`` at ``path`` whole (see ``replacing``)."""
+    with replacing(path) as file:
+        file.write(data)
+
+
+def write_text(path: str | os.PathLike[str], text: str) -> None:
+    """Puts ``text`` at ``path`` as UTF-8, whole (see ``replacing``)."""
+    write_bytes(path, text.encode("utf-8"))
+
+
+class Folder:
+    """A directory opened once and never through a link; files in it are named, written and removed by name.
+
+    Every name is one entry of this directory (no separators), so nothing
+    outside it is reached, even if a link is put in place of a subfolder
+    while the folder is in use.
+    """
+
+    def __init__(self, descriptor: int, path: pathlib.Path) -> None:
+        self._descriptor = descriptor
+        self.path = path
+
+    @classmethod
+    def open(cls, path: str | os.PathLike[str], create: bool = False, follow_link: bool = False) -> Folder:
+        """The directory at ``path``; with ``create``, made first if missing.
+
+        A file is refused (OSError), and so is a link unless ``follow_link``
+        (for a folder a user names, which may be a link they made).
+        """
+        location = pathlib.Path(path)
+        if create:
+            location.mkdir(parents=True, exist_ok=True)
+        flags = _DIRECTORY & ~os.O_NOFOLLOW if follow_link else _DIRECTORY
+        return cls(os.open(location, flags), location)
+
+    def close(self) -> None:
+        if self._descriptor >= 0:
+            os.close(self._descriptor)
+            self._descriptor = -1
+
+    def __enter__(self) -> Folder:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    @property
+    def identity(self) -> tuple[int, int]:
+        """(device, inode): another process checks with it that it opened the same directory."""
+        status = os.fstat(self._descriptor)
+        return status.st_dev, status.st_ino
+
+    @staticmethod
+    def _checked(name: str) -> str:
+        if not name or name in (".", "..") or "/" in name or "\0" in name:
+            raise ValueError(f"not a name within a folder: {name!r}")
+        return name
+
+    def names(self) -> list[str]:
+        return sorted(os.listdir(self._descriptor))
+
+    def kinds(self) -> dict[str, str]:
+        """What each entry is ("file", "folder", "link" or "other"), by name, read with the listing (no stat each)."""
+        found = {}
+        with os.scandir(self._descriptor) as entries:
+            for entry in entries:
+                if entry.is_symlink():
+                    found[entry.name] = "link"
+                elif entry.is_file(follow_symlinks=False):
+                    found[entry.name] = "file"
+                elif entry.is_dir(follow_symlinks=False):
+                    found[entry.name] = "folder"
+                else:
+                    found[entry.name] = "other"
+        return found
+
+    def size(self, name: str) -> int | None:
+        """The size of the regular file ``name``; None if there is none (or a link or a folder is there)."""
+        try:
+            status = os.stat(self._checked(name), dir_fd=self._descriptor, follow_symlinks=False)
+        except FileNotFoundError:
+            return None
+        return status.st_size if stat.S_ISREG(status.st_mode) else None
+
+    def kind(self, name: str) -> str | None:
+        """"file", "folder", "link" or "other" for what ``name`` is, None if nothing is."""
+        try:
+            mode = os.stat(self._checked(name), dir_fd=self._descriptor, follow_symlinks=False).st_mode
+        except FileNotFoundError:
+            return None
+        if stat.S_ISREG(mode):
+            return "file"
+        if stat.S_ISDIR(mode):
+            return "folder"
+        return "link" if stat.S_ISLNK(mode) else "other"
+
+    def subfolder(self, name: str) -> Folder:
+        """The folder ``name`` in this one, made if missing; a link in its place is refused (OSError)."""
+        try:
+            os.mkdir(self._checked(name), dir_fd=self._descriptor)
+        except FileExistsError:
+            pass
+        return Folder(os.open(name, _DIRECTORY, dir_fd=self._descriptor), self.path / name)
+
+    def read_bytes(self, name: str) -> bytes:
+        """The bytes of the regular file ``name`` (a link is refused)."""
+        descriptor = os.open(self._checked(name), os.O_RDONLY | os.O_NOFOLLOW | os.O_CLOEXEC, dir_fd=self._descriptor)
+        with open(descriptor, "rb") as file:
+            return file.read()
+
+    @contextlib.contextmanager
+    def replacing(self, name: str, partial: str | None = None) -> Iterator[BinaryIO]:
+        """A binary file that becomes ``name`` when the block ends without an error.
+
+        ``partial`` names the new file while it is written (by default a
+        hidden name no one else uses); it must not exist.
+        """
+        with _written(self._checked(name), self._checked(partial or _partial_name(name)), self._descriptor) as file:
+            yield file
+
+    def write_bytes(self, name: str, data: bytes, partial: str | None = None) -> None:
+        with self.replacing(name, partial) as file:
+            file.write(data)
+
+    def remove(self, name: str) -> None:
+        """Removes the entry ``name`` (a link itself, never what it points to); nothing there is no error."""
+        with contextlib.suppress(FileNotFoundError):
+            os.unlink(self._checked(name), dir_fd=self._descriptor)
