@@ -33,7 +33,7 @@ python="$venv/bin/python"
 "$python" -m pip install --quiet --upgrade pip
 "$python" -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" cmake ninja
 # Build in the project's own build folder and install into the venv with the
-# runtime dependencies, the test tools and the optional Link extra; a rebuild
+# runtime dependencies, the test tools and the optional Link and video extras; a rebuild
 # only recompiles what changed.
 KINETROPE_WARNINGS_AS_ERRORS=${KINETROPE_WARNINGS_AS_ERRORS:-ON} \
-    "$python" -m pip install --quiet --no-build-isolation "$project_root[test,link]"
+    "$python" -m pip install --quiet --no-build-isolation "$project_root[test,link,video]"

@@ -256,7 +256,7 @@ def test_music_command_help():
         (["{song}", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: the following arguments are required: PATTERN"),
         (["{tmp}/missing.wav", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/missing.wav: No such file or directory"),
         (["{tmp}/notes.txt", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/notes.txt: not an audio file that can be read"),
-        (["{song}", "circel", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: unknown pattern 'circel'; did you mean circle?"),
+        (["{song}", "circel", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: unknown pattern 'circel'; did you mean circle?"),
         (["{song}", "circle", "-o", "{song}"], 1, "kinetrope render: error: {song}: the output would replace the song"),
         (["{song}", "circle", "-o", "{tmp}"], 1, "kinetrope render: error: {tmp}: Is a directory"),
     ],

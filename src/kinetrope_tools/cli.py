@@ -245,6 +245,8 @@ def main(argv: Sequence[str] | None = None) -> int:
         args.run(args)
     except (UsageError, UnknownPattern) as usage:
         return error(USAGE_STATUS, str(usage))
+    except ImportError as missing:  # an optional extra that is not installed: the message says which
+        return error(FAILURE_STATUS, str(missing))
     except (ValueError, TypeError, OSError) as failure:  # a PackError is a ValueError
         message = str(failure)
         if isinstance(failure, OSError) and failure.filename is not None:

@@ -31,6 +31,7 @@ import kinetrope
 
 from .arrays import PIP_MIN, rows, sample_many
 from .clocks import Clock
+from .optional import require
 
 PIPS_PER_BAR = 4 * kinetrope.PIPS_PER_BEAT
 MAX_FRAMES = 180_000  # an hour at 50 frames a second
@@ -295,7 +296,7 @@ class _Song:
     """The song's audio from ``start`` for ``seconds`` (or to its end), as float slices at one AAC rate."""
 
     def __init__(self, path: pathlib.Path, start: float, seconds: float | None) -> None:
-        import av
+        av = require("av", "kinetrope render")
 
         self.path = path
         try:
@@ -319,17 +320,16 @@ class _Song:
         """The segment's length as the container tells it before decoding, or None if it does not."""
         if self.container.duration is None:
             return None
-        length = self.container.duration / 1_000_000 - self.start
+        length = float(self.container.duration) / 1_000_000 - self.start
         if self.end is not None:
             length = min(length, (self.end - self.first) / self.rate)
         return length
 
     def slices(self) -> Iterator[np.ndarray]:
         """(channels, n) float32 slices of the segment, in order."""
-        import av
-        from av.audio.resampler import AudioResampler
+        av = require("av", "kinetrope render")
 
-        resampler = AudioResampler(format="fltp", layout=self.layout, rate=self.rate)
+        resampler = av.AudioResampler(format="fltp", layout=self.layout, rate=self.rate)
         position = 0  # samples of the whole song decoded so far
         try:
             for frame in self._decoded():
@@ -401,7 +401,7 @@ def render(
     that cannot be read, or a video longer than MAX_FRAMES frames; OSError
     for files. The output appears only when complete.
     """
-    import av
+    av = require("av", "kinetrope render")
 
     names = [str(name) for name in patterns]
     if not 1 <= len(names) <= MAX_PATTERNS:
@@ -463,7 +463,7 @@ def _write(
     progress: Callable[[int], None] | None,
 ) -> tuple[int, int]:
     """Encodes the song's slices and, between them, every frame up to the audio written; returns (frames, samples)."""
-    import av
+    av = require("av", "kinetrope render")
 
     layout = painter.layout
     video = box.add_stream("libx264", rate=fps, options=VIDEO_OPTIONS)
@@ -478,7 +478,7 @@ def _write(
         if count > MAX_FRAMES:
             raise ValueError(f"the video would pass {MAX_FRAMES} frames; render a part with --start and --seconds")
         while written < count:
-            frame = av.VideoFrame.from_image(next(frames))  # type: ignore[no-untyped-call]
+            frame = av.VideoFrame.from_image(next(frames))
             frame.pts, frame.time_base = written, Fraction(1, fps)
             box.mux(video.encode(frame))
             written += 1

@@ -21,6 +21,7 @@ from typing import TYPE_CHECKING, Any
 if TYPE_CHECKING:
     import asyncio
 
+from ..optional import require
 from ._linear import Line, checked_pip, checked_seconds
 
 PIPS_PER_BEAT = 64
@@ -47,11 +48,7 @@ class LinkClock:
         # asyncio too is imported here: it costs more than the rest of the package's clocks.
         import asyncio
 
-        try:
-            import aalink  # type: ignore[import-not-found, unused-ignore]
-        except ImportError:
-            raise ImportError("LinkClock needs the optional GPL-licensed package aalink: "
-                              "pip install 'kinetrope[link]'") from None
+        aalink = require("aalink", "LinkClock")
         self.quantum = quantum
         self._line: Line | None = None
         self._peers = 0

@@ -15,6 +15,8 @@ from dataclasses import dataclass
 
 import numpy as np
 
+from ..optional import require
+
 SAMPLE_RATE = 22050
 HOP = 256  # 11.6 ms frames
 
@@ -85,7 +87,7 @@ def load_audio(path: str | os.PathLike[str]) -> np.ndarray:
 
 def _decode_with_av(path: pathlib.Path) -> tuple[np.ndarray, int]:
     """Formats libsndfile does not read (AAC, M4A, video files' audio, ...) through PyAV's own codecs."""
-    import av
+    av = require("av", f"reading {path.suffix or 'this'} files")
 
     try:
         with av.open(str(path)) as container:
