@@ -4,7 +4,7 @@
 # build of the module in build/coverage, and of the companion package
 # (src/kinetrope_tools) with coverage.py. Prints both summaries and leaves
 # the detailed reports in build/coverage/report/.
-#   bash scripts/fuzz_coverage.sh [SECONDS] [SEED]
+#   bash scripts/fuzz_coverage.sh [SECONDS] [SEED] [FUZZ_SCRIPT]
 # Expects the venv that setup.sh creates; installs gcovr and coverage in it.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,12 +29,13 @@ cd "$project_root"
 # The module from the coverage build, the companion package from the sources.
 PYTHONPATH="$coverage_build/src/python:$project_root/src" \
     "$python" -m coverage run --data-file="$report/.coverage" --source="$project_root/src/kinetrope_tools" \
-    fuzz/hostile_inputs.py --seconds "${1:-60}" --seed "${2:-20261210}" | head -n 1
+    "${3:-fuzz/hostile_inputs.py}" --seconds "${1:-60}" --seed "${2:-20261210}" | head -n 1
 
 echo "== src/python and src/core (gcovr, lines)"
-"$python" -m gcovr --root "$project_root" --object-directory "$coverage_build" \
+"$python" -m gcovr --root "$project_root" --object-directory "$coverage_build" "$coverage_build/src" \
     --filter "$project_root/src/python/" --filter "$project_root/src/core/" \
     --txt "$report/cpp.txt" --html-details "$report/cpp.html" --print-summary >/dev/null
 cat "$report/cpp.txt"
 echo "== src/kinetrope_tools (coverage.py, lines)"
-"$python" -m coverage report --data-file="$report/.coverage" | tee "$report/kinetrope_tools.txt"
+"$python" -m coverage report --data-file="$report/.coverage" | tee "$report/kinetrope_tools.txt" ||
+    echo "no line of it ran"

@@ -87,7 +87,7 @@ extern const std::span<const NameKey> builtin_name_keys;
 #endif
 
 // Row `index` of the block of `period` rows that starts at row `first_row`.
-inline Offset3 builtin_row(std::size_t first_row, std::size_t period, std::size_t index) noexcept {
+inline Offset3 builtin_row(std::size_t first_row, [[maybe_unused]] std::size_t period, std::size_t index) noexcept {
 #ifdef KINETROPE_CHECKED_TABLE_READS
     if (index >= period || builtin_samples.size() / 3 < first_row + period) {
         table_read_out_of_bounds(first_row, period, index);
