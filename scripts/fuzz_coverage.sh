@@ -29,7 +29,9 @@ cd "$project_root"
 # The module from the coverage build, the companion package from the sources.
 PYTHONPATH="$coverage_build/src/python:$project_root/src" \
     "$python" -m coverage run --data-file="$report/.coverage" --source="$project_root/src/kinetrope_tools" \
-    "${3:-fuzz/hostile_inputs.py}" --seconds "${1:-60}" --seed "${2:-20261210}" | head -n 1
+    "${3:-fuzz/hostile_inputs.py}" --seconds "${1:-60}" --seed "${2:-20261210}" >"$report/fuzz.txt" 2>&1 ||
+    echo "(the fuzz pass failed: see $report/fuzz.txt; the coverage is of the run up to then)"
+head -n 1 "$report/fuzz.txt"
 
 echo "== src/python and src/core (gcovr, lines)"
 "$python" -m gcovr --root "$project_root" --object-directory "$coverage_build" "$coverage_build/src" \
