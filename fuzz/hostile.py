@@ -726,7 +726,7 @@ def main() -> int:
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--threads", type=int, default=4)
     parser.add_argument("--hang-seconds", type=float, default=30.0, help="a call longer than this is a hang")
-    parser.add_argument("--memory-mib", type=int, default=6144, help="resident memory that ends the pass")
+    parser.add_argument("--memory-mib", type=int, default=4096, help="resident memory that ends the pass")
     parser.add_argument("--exclude", action="append", default=[], metavar="LABEL", help="leave out an operation")
     parser.add_argument("--module-only", action="store_true", help="leave out the companion package")
     args = parser.parse_args()
