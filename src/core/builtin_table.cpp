@@ -1,5 +1,10 @@
 #include "kinetrope/builtin_table.hpp"
 
+#ifdef KINETROPE_CHECKED_TABLE_READS
+#include <cstdio>
+#include <cstdlib>
+#endif
+
 namespace kinetrope {
 namespace {
 
@@ -17,6 +22,16 @@ bool orders_before(std::size_t position, const NameKey& key, std::string_view na
 }
 
 }  // namespace
+
+#ifdef KINETROPE_CHECKED_TABLE_READS
+void table_read_out_of_bounds(std::size_t first_row, std::size_t period, std::size_t index) noexcept {
+    std::fprintf(stderr,
+                 "kinetrope: built-in table read out of bounds: row %zu of the block of %zu rows at row %zu "
+                 "(the table has %zu rows)\n",
+                 index, period, first_row, builtin_samples.size() / 3);
+    std::abort();
+}
+#endif
 
 const BuiltinPattern* find_builtin(std::string_view name) noexcept {
     // Lower bound over the name index; string_view orders bytewise as unsigned

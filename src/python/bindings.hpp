@@ -153,8 +153,11 @@ public:
     PYBIND11_TYPE_CASTER(kinetrope::python::Initialised<T>, make_caster<T>::name);
 
     bool load(handle src, bool) {
+        // The object's own type decides, as in pybind11's casters: isinstance
+        // believes a __class__ that an object (a mock, say) claims, and the
+        // memory of anything else is not laid out as a bound instance.
         const type_info* info = get_type_info(typeid(T));
-        if (info == nullptr || !isinstance(src, reinterpret_cast<PyObject*>(info->type))) {
+        if (info == nullptr || PyType_IsSubtype(Py_TYPE(src.ptr()), info->type) == 0) {
             return false;
         }
         auto* inst = reinterpret_cast<instance*>(src.ptr());

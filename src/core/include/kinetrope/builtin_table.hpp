@@ -79,12 +79,29 @@ constexpr NameKey name_key(std::string_view name) noexcept {
 // name_key of each record's name, in name index order.
 extern const std::span<const NameKey> builtin_name_keys;
 
+#ifdef KINETROPE_CHECKED_TABLE_READS
+// Reports a row read outside its block or past the table and aborts. The rows
+// are placed by the assembler, without the guard zones that would let a
+// memory checker see such a read, so checked builds test every row read.
+[[noreturn]] void table_read_out_of_bounds(std::size_t first_row, std::size_t period, std::size_t index) noexcept;
+#endif
+
+// Row `index` of the block of `period` rows that starts at row `first_row`.
+inline Offset3 builtin_row(std::size_t first_row, [[maybe_unused]] std::size_t period, std::size_t index) noexcept {
+#ifdef KINETROPE_CHECKED_TABLE_READS
+    if (index >= period || builtin_samples.size() / 3 < first_row + period) {
+        table_read_out_of_bounds(first_row, period, index);
+    }
+#endif
+    const double* row = kinetrope_builtin_samples + 3 * (first_row + index);
+    return {row[0], row[1], row[2]};
+}
+
 // The sampler of the record whose block of Period rows starts at row
 // FirstRow; the constant period lets the compiler strength-reduce the wrap.
 template <std::size_t FirstRow, std::int32_t Period>
 Offset3 sample_builtin_block(std::int32_t pip) noexcept {
-    const double* row = kinetrope_builtin_samples + 3 * (FirstRow + static_cast<std::size_t>(wrap_pip(pip, Period)));
-    return {row[0], row[1], row[2]};
+    return builtin_row(FirstRow, Period, static_cast<std::size_t>(wrap_pip(pip, Period)));
 }
 
 // Lower-bound search of the name index; nullptr when no record bears the name.
