@@ -71,12 +71,22 @@ def _dimensions(rows: Sequence[Sequence[float]]) -> int:
     return 2 if any(row[1] != 0 for row in rows) else 1
 
 
-def pattern_record(pattern: kinetrope.SampledPattern) -> dict[str, Any]:
-    """A pattern as it is written in a pack."""
+def _description(pattern: kinetrope.SampledPattern, index: int | None) -> str:
+    # The module keeps a description given as bytes exactly as given, and
+    # reading back bytes that are not UTF-8 fails: no pack can hold them.
+    try:
+        return pattern.description
+    except UnicodeDecodeError:
+        raise PackError("its description is not UTF-8 text, so no pack can hold it", index, pattern.name) from None
+
+
+def pattern_record(pattern: kinetrope.SampledPattern, index: int | None = None) -> dict[str, Any]:
+    """A pattern as it is written in a pack; ``index`` is its position, for errors."""
+    description = _description(pattern, index)
     rows = [list(pattern.sample(pip).as_tuple()) for pip in range(pattern.period_pips)]
     return {
         "name": pattern.name,
-        "description": pattern.description,
+        "description": description,
         "period_pips": pattern.period_pips,
         "dimensions": _dimensions(rows),
         "rows": rows,
@@ -87,7 +97,7 @@ def dumps_pack(patterns: Iterable[kinetrope.SampledPattern]) -> str:
     # Floats are written by repr, which reads back to the same double.
     document = {
         "pips_per_beat": kinetrope.PIPS_PER_BEAT,
-        "patterns": [pattern_record(p) for p in patterns],
+        "patterns": [pattern_record(p, i) for i, p in enumerate(patterns)],
     }
     return json.dumps(document, ensure_ascii=False, allow_nan=False) + "\n"
 

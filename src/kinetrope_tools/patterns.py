@@ -62,7 +62,11 @@ class PatternSet:
     def __init__(self, library: kinetrope.PatternLibrary | None = None) -> None:
         self.library = library
         defaults = kinetrope.catalogue()
-        listed = defaults if library is None else library.catalogue()
+        try:
+            listed = defaults if library is None else library.catalogue()
+        except UnicodeDecodeError:
+            # A description given to the module as bytes is kept as given.
+            raise ValueError("the library holds a pattern whose description is not UTF-8 text") from None
         self.entries = [
             Entry(
                 e["name"], e["description"], e["period_pips"], e["dimensions"],
