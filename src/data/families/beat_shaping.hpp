@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <tuple>
 #include <vector>
 
 #include "beat_motion_support.hpp"
@@ -171,6 +172,57 @@ inline bool repeats_previous_bar(const Groove& groove, int bar) {
         }
     }
     return true;
+}
+
+}  // namespace gen::beat
+
+namespace gen::beat {
+
+// Every hit of the groove's lanes as (lane, pip within its bar, weight), bar
+// by bar.
+inline std::vector<std::vector<std::tuple<std::size_t, int, double>>> bar_contents(
+    const Groove& groove) {
+    std::vector<std::vector<std::tuple<std::size_t, int, double>>> bars(
+        static_cast<std::size_t>(groove.period / 256));
+    for (std::size_t l = 0; l < groove.lanes.size(); ++l) {
+        for (const Hit& h : groove.lanes[l].hits) {
+            bars[static_cast<std::size_t>(h.pip / 256)].emplace_back(l, h.pip % 256, h.weight);
+        }
+    }
+    for (auto& bar : bars) std::sort(bar.begin(), bar.end());
+    return bars;
+}
+
+// The hits that make a fill: those of every bar that the groove's prevailing
+// bar (the most frequent one; of several as frequent, the one that weighs
+// least) lacks at their place, at their pips in the loop. A groove whose bars
+// are all alike has none.
+inline std::vector<Hit> fill_hits(const Groove& groove) {
+    const auto bars = bar_contents(groove);
+    const auto weight = [](const auto& bar) {
+        double w = 0.0;
+        for (const auto& hit : bar) w += std::get<2>(hit);
+        return w;
+    };
+    std::size_t prevailing = 0;
+    std::size_t most = 0;
+    for (std::size_t b = 0; b < bars.size(); ++b) {
+        const auto n = static_cast<std::size_t>(std::count(bars.begin(), bars.end(), bars[b]));
+        if (n > most || (n == most && weight(bars[b]) < weight(bars[prevailing]))) {
+            prevailing = b;
+            most = n;
+        }
+    }
+    std::vector<Hit> fills;
+    for (std::size_t b = 0; b < bars.size(); ++b) {
+        for (const auto& hit : bars[b]) {
+            if (!std::binary_search(bars[prevailing].begin(), bars[prevailing].end(), hit)) {
+                fills.push_back({256 * static_cast<int>(b) + std::get<1>(hit), std::get<2>(hit)});
+            }
+        }
+    }
+    std::sort(fills.begin(), fills.end(), [](const Hit& a, const Hit& b) { return a.pip < b.pip; });
+    return fills;
 }
 
 }  // namespace gen::beat
