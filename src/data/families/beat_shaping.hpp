@@ -226,3 +226,48 @@ inline std::vector<Hit> fill_hits(const Groove& groove) {
 }
 
 }  // namespace gen::beat
+
+namespace gen::beat {
+
+// As cycling_sides, but the walk starts afresh in every bar, so that bars
+// with one score twist alike.
+inline auto cycling_sides_by_bar(const std::vector<Hit>& hits) {
+    std::vector<double> sides(hits.size());
+    std::size_t k = 0;
+    int bar = -1;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (hits[i].pip / 256 != bar) bar = hits[i].pip / 256, k = 0;
+        k = (k + leap(hits[i].weight)) % 7;
+        sides[i] = std::cos(kTwoPi * static_cast<double>(k) / 7.0);
+    }
+    return [sides](std::size_t i) { return sides[i]; };
+}
+
+// As alternating_detail, but each lane's sides start afresh in every bar, so
+// that bars with one score ripple alike.
+inline Track alternating_detail_by_bar(const Groove& groove, int period, double rise, double fall) {
+    return layered_swells_after(groove, period, rise, fall, [](const std::vector<Hit>& lane) {
+        std::vector<double> sides(lane.size());
+        double side = -1.0;
+        int bar = -1;
+        for (std::size_t i = 0; i < lane.size(); ++i) {
+            if (lane[i].pip / 256 != bar) bar = lane[i].pip / 256, side = -1.0;
+            if (lane[i].weight > kGhost) side = -side;
+            sides[i] = side;
+        }
+        return [sides](std::size_t i) { return sides[i]; };
+    });
+}
+
+}  // namespace gen::beat
+
+namespace gen::beat {
+
+// The value up to `knee`, above it a tanh curve that never reaches `limit`:
+// a ceiling that leaves everything below the knee as it is.
+inline double soft_ceiling(double value, double knee, double limit) {
+    if (value <= knee) return value;
+    return knee + (limit - knee) * std::tanh((value - knee) / (limit - knee));
+}
+
+}  // namespace gen::beat
