@@ -271,3 +271,41 @@ inline double soft_ceiling(double value, double knee, double limit) {
 }
 
 }  // namespace gen::beat
+
+namespace gen::beat {
+
+// A pace that counts one unit from each anchor pip to the next (ascending,
+// distinct pips in [0, period), around the loop): i + a fraction in the
+// stretch that starts at the i-th anchor, the stretch before the first
+// anchor continuing the last one's. Within each stretch it advances at `calm`
+// per pip plus the weights of the hits spread over `width` pips around each.
+inline Track pace_between(const std::vector<int>& anchors, const std::vector<Hit>& hits, int period,
+                          double calm, double width) {
+    Track rate(static_cast<std::size_t>(period), calm);
+    const int reach = static_cast<int>(std::ceil(width));
+    const double loop = static_cast<double>(period);
+    for (const Hit& h : hits) {
+        for (int d = -reach; d <= reach; ++d) {
+            const int p = ((h.pip + d) % period + period) % period;
+            rate[static_cast<std::size_t>(p)] +=
+                h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
+        }
+    }
+    Track pace(static_cast<std::size_t>(period), 0.0);
+    const std::size_t n = anchors.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int start = anchors[i];
+        const int length = n == 1 ? period : pips_until(start, anchors[(i + 1) % n], period);
+        double total = 0.0;
+        for (int t = 0; t < length; ++t) total += rate[static_cast<std::size_t>((start + t) % period)];
+        double run = 0.0;
+        for (int t = 0; t < length; ++t) {
+            const auto at = static_cast<std::size_t>((start + t) % period);
+            pace[at] = static_cast<double>(i) + run / total;
+            run += rate[at];
+        }
+    }
+    return pace;
+}
+
+}  // namespace gen::beat
