@@ -11,11 +11,12 @@ from dataclasses import dataclass
 SCORES = pathlib.Path(__file__).resolve().parent.parent / "src" / "data" / "families" / "beat_grooves.cpp"
 WEIGHTS = {"x": 1.0, "o": 0.65, "g": 0.35}
 KICK = {"kick", "break kick"}
-# The backbeat's stand-ins, nearest first; a bare kick pulse has none.
+# The backbeat's stand-ins, nearest first; a bare kick pulse has none. A
+# timeline (clave, bell, cowbell) leads before a rim, which then runs beneath it.
 BACKBEAT_ORDER = [
     {"snare", "clap"},
-    {"rim"},
     {"clave", "bell", "cowbell"},
+    {"rim"},
     {"perc"},
     {"tom", "low tom", "high tom"},
     {"hat", "open hat", "ride", "crash", "shaker"},
@@ -24,8 +25,9 @@ BACKBEAT_ORDER = [
 # The upper percussion and its stand-ins, nearest first.
 HATS_ORDER = [
     {"hat", "open hat", "ride", "crash", "shaker"},
-    {"clave", "bell", "cowbell", "perc"},
-    {"snare", "clap", "rim"},
+    {"rim", "perc"},
+    {"clave", "bell", "cowbell"},
+    {"snare", "clap"},
     {"tom", "low tom", "high tom"},
     {"kick", "break kick"},
 ]
@@ -38,6 +40,13 @@ class Score:
     key: str
     period: int
     lanes: dict  # lane name -> [(pip, weight)]
+    swing: float = 0.0
+    triplet: bool = False  # whether any lane runs in triplets
+
+    @property
+    def straight(self):
+        """No swing and no triplet lane: every hit on the sixteenth grid."""
+        return self.swing == 0.0 and not self.triplet
 
     def merged(self, names):
         """The hits of the named lanes, one per pip, the strongest where
@@ -88,9 +97,11 @@ def read_scores():
     scores = {}
     for key, bars, swing, body in re.findall(r'\{"(\w+)", (\d+), ([\d.]+), \{\n(.*?)\n    \}\},', text, re.S):
         lanes = {}
+        triplet = False
         for name, grid in re.findall(r'\{"([a-z ()]+)",\s+"([xog. |]+)"\}', body):
-            triplet = name.endswith(" (triplet)")
+            lane_triplet = name.endswith(" (triplet)")
+            triplet |= lane_triplet
             name = name.removesuffix(" (triplet)")
-            lanes.setdefault(name, []).extend(_place(grid, triplet, float(swing)))
-        scores[key] = Score(key, 256 * int(bars), lanes)
+            lanes.setdefault(name, []).extend(_place(grid, lane_triplet, float(swing)))
+        scores[key] = Score(key, 256 * int(bars), lanes, float(swing), triplet)
     return scores

@@ -109,6 +109,13 @@ TEST(BeatRoles, FallBackToTheNearestLane) {
     // the clave stands in for the backbeat, toms for a missing bass with the kick
     EXPECT_EQ(pips_of(roles_of("son_clave_32").backbeat),
               (std::vector<int>{0, 96, 192, 256 + 64, 256 + 128}));
+    // a bell timeline leads over a running rim: the bell is the backbeat, the
+    // rim the detail; with no timeline the rim is the cross-stick backbeat
+    const Roles bell = roles_of("afro_bell");
+    EXPECT_EQ(pips_of(bell.backbeat),
+              (std::vector<int>{0, 48, 96, 160, 224, 256, 256 + 48, 256 + 96, 256 + 160, 256 + 224}));
+    EXPECT_EQ(bell.hats.size(), 16u);
+    EXPECT_EQ(pips_of(roles_of("reggae_one_drop").backbeat), (std::vector<int>{128, 256 + 128}));
     const Roles gqom = roles_of("gqom_space");
     EXPECT_EQ(gqom.bass.size(), gqom.kick.size() + 7);
     EXPECT_EQ(pips_of(roles_of("techno_toms").backbeat).size(), 10u);

@@ -43,7 +43,7 @@ struct Groove {
 // stay empty (a bare kick pulse has no side accents).
 struct Roles {
     std::vector<Hit> kick;        // kick lanes
-    std::vector<Hit> backbeat;    // snare, clap; else rim
+    std::vector<Hit> backbeat;    // snare, clap; else clave, bell, cowbell; else rim
     std::vector<Hit> hats;        // closed and open hats, ride, shaker
     std::vector<Hit> percussion;  // every lane that is not a bass lane
     std::vector<Hit> bass;        // bass, log drum, rumble

@@ -56,15 +56,15 @@ const std::vector<RoleRule>& role_rules() {
     static const std::vector<RoleRule> rules = {
         // Every style has a kick; the rest of the chain keeps the rule total.
         {&Roles::kick, {{kick}, {bass}, {tom}, {perc}}},
-        // Side accents: snare or clap; else the rim (where a snare or clap
-        // plays, a rim is a running figure rather than the backbeat), the
-        // wooden and metal timekeepers (clave, bell, cowbell), other
-        // percussion, toms, the cymbals, the bass. A bare kick pulse has
-        // none of these and keeps no backbeat.
-        {&Roles::backbeat, {{backbeat}, {rim}, {wood_metal}, {perc}, {tom}, {cymbal}, {bass}}},
+        // Side accents: snare or clap; else the timeline a band phrases
+        // against (clave, bell, cowbell), over which a rim runs as time;
+        // else the rim as a cross-stick, other percussion, toms, the cymbals,
+        // the bass. A bare kick pulse has none of these and keeps no backbeat.
+        {&Roles::backbeat, {{backbeat}, {wood_metal}, {rim}, {perc}, {tom}, {cymbal}, {bass}}},
         // Upper-percussion detail: hats, ride, crash, shaker; else the
-        // timekeepers, then whatever else sounds above the kick, then the kick.
-        {&Roles::hats, {{cymbal}, {wood_metal, perc}, {backbeat, rim}, {tom}, {kick}}},
+        // running figures (rim, perc) that keep time beneath a timeline, then
+        // the timeline itself, the snare and clap, the toms, the kick.
+        {&Roles::hats, {{cymbal}, {rim, perc}, {wood_metal}, {backbeat}, {tom}, {kick}}},
         // Low notes: bass, log drum, rumble; else the kick and the toms.
         {&Roles::bass, {{bass}, {kick, tom}}},
         {&Roles::percussion, {{kick, backbeat, rim, cymbal, wood_metal, perc, tom}}},
