@@ -10,6 +10,7 @@
 namespace gen::beat {
 
 Rows beat_slalom(const BeatInput& in) {
+    constexpr double kRounding = 0.97;
     const int period = in.period;
     // The gates: the full backbeat hits, at least a gate's width apart.
     constexpr int kGateWidth = 12;
@@ -41,8 +42,9 @@ Rows beat_slalom(const BeatInput& in) {
     Track y(pace.size());
     Track z(pace.size());
     for (std::size_t p = 0; p < pace.size(); ++p) {
-        // -1 at the gates of even count, +1 at the others.
-        const double run = -std::cos(kPi * pace[p]);
+        // -1 at the gates of even count, +1 at the others: a steady run with
+        // a sharp, rounded turn at each gate.
+        const double run = -std::asin(kRounding * std::cos(kPi * pace[p])) / std::asin(kRounding);
         x[p] = 0.66 * run + 0.05 * soft_limit(flick[p], 1.0);
         y[p] = 0.26 * std::sin(kTwoPi * pace[p]) - 0.15 + 0.45 * soft_limit(lift[p], 1.0);
         z[p] = -0.36 * std::sin(kPi * pace[p]) + 0.3 * soft_limit(flick[p], 1.0) -
