@@ -18,7 +18,7 @@ Rows beat_flutter(const BeatInput& in) {
     // backbeat, over the whole gap to the next drum.
     std::vector<Goal> swings;
     for (const SidedHit& s : turning_kick_and_answer(r)) {
-        swings.push_back({s.hit.pip, s.side * (0.3 + 0.6 * s.hit.weight)});
+        swings.push_back({s.hit.pip, s.side * (0.2 + 0.75 * s.hit.weight)});
     }
     // In a run of swings to one side every second one comes most of the way
     // back, so that a run of kicks alone still swings out and in.
@@ -46,13 +46,13 @@ Rows beat_flutter(const BeatInput& in) {
     add_bumps(sway, without(r.bass, r.kick), 24.0,
               [](const Hit& h, std::size_t) { return 0.25 * h.weight; });
 
-    const Texture rest = texture(in, 0.3);
+    const Texture rest = texture(in, 0.26);
     Track x(size), y(size), z(size);
     for (std::size_t p = 0; p < size; ++p) {
         const double a = angle[p];
-        x[p] = 0.62 * std::sin(a) + 0.16 * shiver[p] + rest.x[p] + rest.wheel_x[p];
-        y[p] = 0.45 - 0.7 * std::cos(a) + 0.24 * shiver[p] + rest.y[p] + rest.wheel_y[p];
-        z[p] = 0.3 * std::sin(0.5 * a) + 0.18 * shiver[p] + sway[p] +
+        x[p] = 0.62 * std::sin(a) + 0.2 * shiver[p] + rest.x[p] + rest.wheel_x[p];
+        y[p] = 0.45 - 0.7 * std::cos(a) + 0.3 * shiver[p] + rest.y[p] + rest.wheel_y[p];
+        z[p] = 0.3 * std::sin(0.5 * a) + 0.22 * shiver[p] + sway[p] +
                phrase_wave(static_cast<int>(p), in.period, 0.15, 1.5) + rest.z[p];
     }
     x = tamed(x);
