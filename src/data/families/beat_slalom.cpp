@@ -4,7 +4,8 @@
 // drawing depth counter to it, and it hurries through the busy part of a run.
 // A loop with an odd number of gates turns once more halfway through its
 // longest run, so that the sides keep alternating round the seam. Kicks lift
-// it off the S, low notes draw depth back and hits flick it.
+// it off the S, ghost notes on the backbeat tap it down and back, low notes
+// draw depth back and hits flick it.
 #include "beat_shaping.hpp"
 
 namespace gen::beat {
@@ -38,6 +39,13 @@ Rows beat_slalom(const BeatInput& in) {
     const Track lift = swells_after(in.roles.kick, period, 8.0, 32.0);
     const Track flick = alternating_detail(in.groove, period, 6.0, 12.0);
     const Track draw = swells_after(in.roles.bass, period, 8.0, 28.0);
+    // Ghost notes of the backbeat are no gates: they tap the point down and
+    // back.
+    std::vector<Hit> ghosts;
+    for (const Hit& h : backbeat_or_answer(in.roles)) {
+        if (h.weight <= kGhost) ghosts.push_back({h.pip, kAccent});
+    }
+    const Track tap = swells_after(ghosts, period, 5.0, 16.0);
     Track x(pace.size());
     Track y(pace.size());
     Track z(pace.size());
@@ -46,9 +54,10 @@ Rows beat_slalom(const BeatInput& in) {
         // a sharp, rounded turn at each gate.
         const double run = -std::asin(kRounding * std::cos(kPi * pace[p])) / std::asin(kRounding);
         x[p] = 0.66 * run + 0.05 * soft_limit(flick[p], 1.0);
-        y[p] = 0.26 * std::sin(kTwoPi * pace[p]) - 0.15 + 0.45 * soft_limit(lift[p], 1.0);
+        y[p] = 0.26 * std::sin(kTwoPi * pace[p]) - 0.15 + 0.45 * soft_limit(lift[p], 1.0) -
+               0.2 * soft_limit(tap[p], 1.0);
         z[p] = -0.36 * std::sin(kPi * pace[p]) + 0.3 * soft_limit(flick[p], 1.0) -
-               0.22 * soft_limit(draw[p], 1.0);
+               0.22 * soft_limit(draw[p], 1.0) - 0.2 * soft_limit(tap[p], 1.0);
     }
     return beat_rows(in.dimensions, x, tamed(y), tamed(z));
 }
