@@ -1,7 +1,7 @@
 // flutter: a wide arc swung from side to side by the kick and the backbeat
 // (a kick struck with the backbeat swings to the side the point is not on),
 // taking the whole gap to the next drum to get there (in a run of drums on
-// one side every second one swings most of the way back), with tremors riding on
+// one side every second one swings halfway back), with tremors riding on
 // it: each hat or shaker hit sets the point quivering for a moment, on all
 // three axes, in quivers no quicker than a moving head follows; the arc
 // drifts in depth over the phrase and the rest of the score adds its texture.
@@ -20,13 +20,13 @@ Rows beat_flutter(const BeatInput& in) {
     for (const SidedHit& s : turning_kick_and_answer(r)) {
         swings.push_back({s.hit.pip, s.side * (0.2 + 0.75 * s.hit.weight)});
     }
-    // In a run of swings to one side every second one comes most of the way
+    // In a run of swings to one side every second one comes halfway
     // back, so that a run of kicks alone still swings out and in.
     bool back = false;
     for (std::size_t i = 1; i < swings.size(); ++i) {
         const bool same_side = (swings[i].target > 0.0) == (swings[i - 1].target > 0.0);
         back = same_side && !back;
-        if (back) swings[i].target *= 0.3;
+        if (back) swings[i].target *= 0.5;
     }
     const Track angle = eased_goals(swings, in.period, in.period);
 
@@ -50,7 +50,7 @@ Rows beat_flutter(const BeatInput& in) {
     Track x(size), y(size), z(size);
     for (std::size_t p = 0; p < size; ++p) {
         const double a = angle[p];
-        x[p] = 0.62 * std::sin(a) + 0.2 * shiver[p] + rest.x[p] + rest.wheel_x[p];
+        x[p] = 0.62 * std::sin(a) + 0.12 * shiver[p] + 0.5 * (rest.x[p] + rest.wheel_x[p]);
         y[p] = 0.45 - 0.7 * std::cos(a) + 0.3 * shiver[p] + rest.y[p] + rest.wheel_y[p];
         z[p] = 0.3 * std::sin(0.5 * a) + 0.22 * shiver[p] + sway[p] +
                phrase_wave(static_cast<int>(p), in.period, 0.15, 1.5) + rest.z[p];

@@ -21,7 +21,7 @@ Rows beat_spiral(const BeatInput& in) {
     // Kicks push the spiral out, backbeats draw it in.
     Track push = swells_after(in.roles.kick, period, 6.0, 26.0);
     const Track draw = swells_after(in.roles.backbeat, period, 6.0, 26.0);
-    for (std::size_t p = 0; p < push.size(); ++p) push[p] -= draw[p];
+    for (std::size_t p = 0; p < push.size(); ++p) push[p] -= 0.6 * draw[p];
     const Track ripple = alternating_detail_by_bar(in.groove, period, 6.0, 12.0);
     std::vector<double> weight(static_cast<std::size_t>(period / (2 * kHalfBar)), 0.0);
     for (const Lane& lane : in.groove.lanes) {
@@ -43,15 +43,18 @@ Rows beat_spiral(const BeatInput& in) {
         const double part = std::fmod(pace[p], 2.0) / 2.0;
         const double breath =
             0.5 - 0.5 * std::asin(kRounding * std::cos(kTwoPi * part)) / std::asin(kRounding);
-        const double open =
-            0.35 + 0.3 * std::clamp(opening[static_cast<std::size_t>(pace[p] / 2.0)], 0.2, 1.5);
-        const double radius = soft_ceiling(
-            0.12 + open * breath + 0.06 * soft_limit(wobble[p], 1.0) + 0.2 * soft_limit(push[p], 1.0),
-            0.7, 0.84);
+        // A bar a seventh lighter than the loop's mean opens a third less.
+        const double relative = opening[static_cast<std::size_t>(pace[p] / 2.0)];
+        const double open = 0.3 + 0.3 * std::clamp(1.0 + 2.5 * (relative - 1.0), 0.3, 1.6);
+        // The hits' nudges fade towards the tight centre, so that the path
+        // always turns forward round it.
+        const double nudge =
+            (0.06 * soft_limit(wobble[p], 1.0) + 0.2 * soft_limit(push[p], 1.0)) * (0.25 + 0.75 * breath);
+        const double radius = soft_ceiling(0.15 + open * breath + nudge, 0.7, 0.84);
         const double turn = kTwoPi * pace[p];
         const double drift = bars_differ ? 1.0 : 0.0;
-        x[p] = radius * std::cos(turn) + drift * phrase_wave(pip, period, 0.07, kPi / 2.0);
-        y[p] = radius * std::sin(turn) + drift * phrase_wave(pip, period, 0.07);
+        x[p] = radius * std::cos(turn) + drift * phrase_wave(pip, period, 0.06, kPi / 2.0);
+        y[p] = radius * std::sin(turn) + drift * phrase_wave(pip, period, 0.06);
         z[p] = 0.6 * open * breath - 0.35 + 0.3 * soft_limit(ripple[p], 1.0) +
                0.2 * soft_limit(draw[p], 1.0) + drift * phrase_wave(pip, period, 0.12);
     }
