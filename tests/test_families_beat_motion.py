@@ -135,10 +135,14 @@ def test_figure8_lobes_widen_with_their_kicks_and_in_a_fill(style):
 
 
 @pytest.mark.parametrize("style", STYLES)
-def test_box_goes_round_faster_near_hits(style):
+def test_box_turns_a_corner_on_every_beat_and_hurries_near_hits(style):
     score = SCORES[style]
-    turning = angular_steps(rows(style, "box"))
-    assert (turning > 0).all() and np.isclose(turning.sum(), 2 * np.pi * score.period / 256)
+    r = rows(style, "box")
+    turning = angular_steps(r)
+    assert np.isclose(turning.sum(), 2 * np.pi * score.period / 256)
+    # on every beat the point stands on a diagonal: a corner of the square
+    corners = np.degrees(np.arctan2(r[::64, 1], r[::64, 0])) % 90
+    assert np.abs(corners - 45).max() < 12
     nearest = distance_to_hits(score, score.all)
     assert turning[nearest <= 3].mean() > turning[nearest >= 7].mean()
 

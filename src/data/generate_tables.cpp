@@ -16,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "families.hpp"
 
@@ -118,6 +119,76 @@ void check_steps(const Record& r) {
                 fail(r.name, "moves " + std::to_string(step) + " on " + "xyz"[a] + " from pip " +
                                  std::to_string(before) + " to pip " + std::to_string(i) +
                                  ", more than 0.25");
+            }
+        }
+    }
+}
+
+// A lane turns back only once it has come this far back from its last
+// extreme; smaller wiggles are no reversal.
+constexpr double kReversalEps = 0.02;
+// A moving head follows no more than this many reversals of one axis within
+// a beat (a cycle of 16 pips); more reads as a tremor.
+constexpr int kMostReversals = 8;
+
+// The pips in [0, n) at which lane `a` of a looped record turns back: an
+// extreme from which it then travels back more than kReversalEps before
+// passing it. Three laps are read and the middle one kept, so the seam counts
+// like any other pip.
+std::vector<int> turning_points(const Record& r, int a) {
+    const int n = static_cast<int>(r.rows.size());
+    std::vector<int> turns;
+    int direction = 0;
+    double high = axis(r.rows.front(), a);
+    double low = high;
+    int high_at = 0;
+    int low_at = 0;
+    for (int i = 0; i < 3 * n; ++i) {
+        const double v = axis(r.rows[static_cast<std::size_t>(i % n)], a);
+        if (direction >= 0) {
+            if (v > high) {
+                high = v;
+                high_at = i;
+            }
+            if (high - v > kReversalEps) {
+                if (direction > 0) turns.push_back(high_at);
+                direction = -1;
+                low = v;
+                low_at = i;
+                continue;
+            }
+        }
+        if (direction <= 0) {
+            if (v < low) {
+                low = v;
+                low_at = i;
+            }
+            if (v - low > kReversalEps) {
+                if (direction < 0) turns.push_back(low_at);
+                direction = 1;
+                high = v;
+                high_at = i;
+            }
+        }
+    }
+    std::vector<int> kept;
+    for (const int t : turns) {
+        if (t >= n && t < 2 * n) kept.push_back(t - n);
+    }
+    return kept;
+}
+
+// No axis of a beat pattern turns back more than kMostReversals times within
+// one beat (pips 64 k to 64 k + 63). Other families keep their own tempo of
+// detail and are not held to it.
+void check_reversals(const Record& r) {
+    if (!r.name.starts_with("beat_")) return;
+    for (int a = 0; a < 3; ++a) {
+        std::map<int, int> per_beat;
+        for (const int t : turning_points(r, a)) {
+            if (++per_beat[t / 64] > kMostReversals) {
+                fail(r.name, std::string("reverses on ") + "xyz"[a] +
+                                 " more than 8 times in the beat from pip " + std::to_string(t / 64 * 64));
             }
         }
     }
@@ -305,6 +376,7 @@ int main(int argc, char** argv) {
             gen::round_rows(r);
             gen::check_record(r);
             gen::check_steps(r);
+            gen::check_reversals(r);
         }
         gen::check_table(table);
         gen::check_whole_table(table);

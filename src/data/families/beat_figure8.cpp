@@ -16,14 +16,14 @@ Rows beat_figure8(const BeatInput& in) {
     const Track pace = anchored_pace(in.roles.all, period, kHalfBar, 0.06, 32.0);
     // Lobe k is centred on pip 128 k and spans the half bar either side.
     const std::vector<double> kicks = weight_per_span(in.roles.kick, period, kHalfBar, kHalfBar / 2);
-    const std::vector<double> fill = weight_per_span(fill_hits(in.groove), period, 2 * kHalfBar);
+    const std::vector<double> fill = weight_per_span(departing_hits(in.groove), period, 2 * kHalfBar);
     std::vector<double> width(static_cast<std::size_t>(lobes));
     for (std::size_t k = 0; k < width.size(); ++k) {
         width[k] = (0.3 + 0.08 * std::min(kicks[k], 2.0)) * (1.0 + 1.5 * std::min(fill[k / 2], 0.6));
     }
     // The hits of a fill also toss the eight up and forward, within their bar.
     Track toss(static_cast<std::size_t>(period), 0.0);
-    add_swells(toss, fill_hits(in.groove), 10.0, [](const Hit&, std::size_t) { return 24.0; },
+    add_swells(toss, departing_hits(in.groove), 10.0, [](const Hit&, std::size_t) { return 24.0; },
                [](const Hit& h, std::size_t) { return h.weight; });
     const Track push = swells_after(in.roles.kick, period, 10.0, 40.0);
     const Track lift = swells_after(in.roles.backbeat, period, 8.0, 32.0);

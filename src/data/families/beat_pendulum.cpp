@@ -21,7 +21,7 @@ Rows beat_pendulum(const BeatInput& in) {
         const std::vector<double> more = weight_per_span(lane.hits, period, kBeat, kBeat / 2);
         for (std::size_t j = 0; j < weight.size(); ++j) weight[j] += more[j];
     }
-    const std::vector<double> fill = weight_per_span(fill_hits(in.groove), period, 4 * kBeat);
+    const std::vector<double> fill = weight_per_span(departing_hits(in.groove), period, 4 * kBeat);
     std::vector<double> reach(weight.size());
     for (std::size_t j = 0; j < reach.size(); ++j) {
         const double swing = 0.65 + 0.65 * soft_limit(weight[j] / 5.0, 1.0);

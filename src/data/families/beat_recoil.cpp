@@ -42,9 +42,14 @@ Rows beat_recoil(const BeatInput& in) {
         [](const Hit& h, std::size_t) { return -0.7 * h.weight; });
     // The rest of the score keeps the point from lying still between the
     // drums: the hats flutter it in depth.
+    // The flutter is rounded off over a few pips so that dense hats do not
+    // shake it faster than a moving head follows.
     const Texture rest = texture(in, 0.26);
+    Track flutter(size);
+    for (std::size_t p = 0; p < size; ++p) flutter[p] = rest.x[p] + rest.z[p] + rest.wheel_x[p];
+    flutter = smoothed(flutter, 4);
     for (std::size_t p = 0; p < size; ++p) {
-        z[p] += rest.x[p] + rest.z[p] + rest.wheel_x[p] + phrase_wave(static_cast<int>(p), in.period, 0.12, 2.5);
+        z[p] += flutter[p] + phrase_wave(static_cast<int>(p), in.period, 0.12, 2.5);
         y[p] += rest.y[p] + rest.wheel_y[p];
     }
     soft_limit(x, 0.9);

@@ -1,6 +1,7 @@
 // Directional ricochet: each onset sends the point from rest toward the next of
 // five targets on a tilted ring, in star order and further along for stronger
 // hits; it eases home before the next onset, reaching as far as its weight allows.
+#include <algorithm>
 #include <array>
 
 #include "beat_motion_support.hpp"
@@ -24,7 +25,11 @@ Rows beat_ricochet(const BeatInput& in) {
         const int gap = gap_after(hits, i, period);
         const double rise = std::min(10.0, 0.45 * gap);
         const double fall = std::min(48.0, gap - rise);
-        const double reach = hits[i].weight * std::min(1.0, gap / 20.0);
+        // A shot with less than a sixteenth and a half before the next onset
+        // is only a twitch: a run of them would shake faster than a moving
+        // head can follow.
+        const double room = std::clamp((gap - 12.0) / 8.0, 0.25, 1.0);
+        const double reach = hits[i].weight * std::min(1.0, gap / 20.0) * room;
         target = (target + leap(hits[i].weight)) % targets.size();
         const Row& aim = targets[target];
         for (int d = 1; d < gap; ++d) {

@@ -197,7 +197,7 @@ inline std::vector<std::vector<std::tuple<std::size_t, int, double>>> bar_conten
 // bar (the most frequent one; of several as frequent, the one that weighs
 // least) lacks at their place, at their pips in the loop. A groove whose bars
 // are all alike has none.
-inline std::vector<Hit> fill_hits(const Groove& groove) {
+inline std::vector<Hit> departing_hits(const Groove& groove) {
     const auto bars = bar_contents(groove);
     const auto weight = [](const auto& bar) {
         double w = 0.0;
