@@ -38,7 +38,7 @@ int ring_length(double weight) {
 // to rest before the next beat; a ghost note stirs it only a little.
 double ring(int t, double weight) {
     const double fade = 1.0 - static_cast<double>(t) / ring_length(weight);
-    if (weight >= kAccent) return std::pow(fade, 6.0) * std::sin(kTwoPi * t / kSlowSwing);
+    if (weight >= kAccent) return 1.3 * std::pow(fade, 6.0) * std::sin(kTwoPi * t / kSlowSwing);
     if (weight >= kNormal) return weight * fade * fade * std::sin(kTwoPi * t / kQuickSwing);
     return weight * weight * fade * fade * std::sin(kTwoPi * t / kQuiverSwing);
 }
