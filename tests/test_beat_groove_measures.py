@@ -10,39 +10,19 @@ import pytest
 
 import beat_measures as m
 
-# Checks that a variant does not meet yet, while its design is being
-# reworked: (check, variant).
-PENDING = {
-    ("twins", "corkscrew"), ("twins", "spiral"), ("fill", "figure8"), ("fill", "pendulum"),
-    ("reversals", "step"), ("reversals", "flutter"),
-    ("reversals", "slalom"), ("reversals", "spring"),
-    ("lobes", "figure8"), ("centre", "step"), ("centre", "flutter"),
-}
-
-
-def variants(check, names):
-    """Parameters for `names`, those whose design does not meet `check` yet
-    marked as expected to fail."""
-    return [
-        pytest.param(v, marks=pytest.mark.xfail(strict=True, reason=f"{v} is being reworked"))
-        if (check, v) in PENDING else v
-        for v in names
-    ]
-
-
-@pytest.mark.parametrize("variant", variants("twins", ["orbit", "box", "glide", "corkscrew", "spiral"]))
+@pytest.mark.parametrize("variant", ["orbit", "box", "glide", "corkscrew", "spiral"])
 def test_styles_whose_drums_differ_move_differently(variant):
     assert m.twins(variant) == []
 
 
-@pytest.mark.parametrize("variant", variants("fill", ["orbit", "box", "glide", "figure8", "pendulum"]))
+@pytest.mark.parametrize("variant", ["orbit", "box", "glide", "figure8", "pendulum"])
 def test_a_fill_makes_the_point_travel_further(variant):
     ratios = m.fill_ratios(variant)
     assert len(ratios) >= 20
     assert m.fill_ratio(variant) >= 1.3, sorted(ratios.items(), key=lambda kv: kv[1])[:5]
 
 
-@pytest.mark.parametrize("variant", variants("reversals", m.VARIANTS))
+@pytest.mark.parametrize("variant", m.VARIANTS)
 def test_no_axis_reverses_more_than_a_moving_head_follows(variant):
     tremors = {s: n for s in m.STYLES if (n := m.reversals_per_beat(m.rows(s, variant))) > m.MOST_REVERSALS}
     assert tremors == {}
@@ -59,13 +39,13 @@ def test_the_reversal_count_sees_a_tremor_and_ignores_a_wiggle():
     assert m.reversals_per_beat(block[:, [2, 2, 2]]) == 0
 
 
-@pytest.mark.parametrize("variant", variants("lobes", ["figure8"]))
+@pytest.mark.parametrize("variant", ["figure8"])
 def test_the_eights_lobes_fall_on_beats_1_and_3(variant):
     late = {s: max(o) for s in m.STYLES if m.SCORES[s].straight and max(o := m.lobe_offsets(s, variant)) > 4}
     assert late == {}
 
 
-@pytest.mark.parametrize("variant", variants("centre", ["step", "flutter"]))
+@pytest.mark.parametrize("variant", ["step", "flutter"])
 def test_the_point_crosses_centre_in_every_style(variant):
     assert [s for s in m.STYLES if not m.crosses_centre(m.rows(s, variant))] == []
 

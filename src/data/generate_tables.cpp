@@ -178,20 +178,11 @@ std::vector<int> turning_points(const Record& r, int a) {
     return kept;
 }
 
-// Every beat pattern is held to the reversal limit but those of the variants
-// listed here, whose motions are still being brought within it. Other
-// families keep their own tempo of detail and are not held to it.
-const std::set<std::string> kVariantsNotYetSteady = {"step", "flutter", "slalom", "spring"};
-
-bool held_to_reversal_limit(const std::string& name) {
-    if (!name.starts_with("beat_")) return false;
-    return kVariantsNotYetSteady.count(name.substr(name.rfind('_') + 1)) == 0;
-}
-
 // No axis of a beat pattern turns back more than kMostReversals times within
-// one beat (pips 64 k to 64 k + 63).
+// one beat (pips 64 k to 64 k + 63). Other families keep their own tempo of
+// detail and are not held to it.
 void check_reversals(const Record& r) {
-    if (!held_to_reversal_limit(r.name)) return;
+    if (!r.name.starts_with("beat_")) return;
     for (int a = 0; a < 3; ++a) {
         std::map<int, int> per_beat;
         for (const int t : turning_points(r, a)) {
