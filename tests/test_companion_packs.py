@@ -239,3 +239,18 @@ def test_save_pack_replaces_a_link_instead_of_writing_through_it(tmp_path):
     assert not (tmp_path / "pack.json").is_symlink()
     assert [p.name for p in load_pack(tmp_path / "pack.json")] == ["ramp"]
     assert sorted(p.name for p in tmp_path.iterdir()) == ["pack.json", "target.txt"]
+
+
+def test_a_description_of_bytes_that_are_not_utf8_is_named_not_decoded(tmp_path):
+    # The module keeps bytes as given; the package must say which pattern it
+    # cannot write rather than fail on the decode or leave a half-written file.
+    from kinetrope_tools.patterns import PatternSet
+
+    good = kinetrope.SampledPattern("fine", "A plain one", [[0.5, 0.0, 0.0]])
+    bad = kinetrope.SampledPattern("raw", b"\xff\xfe", [[0.0, 0.0, 0.0]])
+    target = tmp_path / "pack.json"
+    with pytest.raises(PackError, match=r"^patterns\[1\] \('raw'\): its description is not UTF-8 text"):
+        save_pack(target, [good, bad])
+    assert list(tmp_path.iterdir()) == []
+    with pytest.raises(ValueError, match="description is not UTF-8 text"):
+        PatternSet(kinetrope.PatternLibrary([bad]))
