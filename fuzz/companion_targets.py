@@ -40,6 +40,8 @@ DEFAULT_NAMES = [entry["name"] for entry in kinetrope.catalogue()]
 
 # matplotlib and the pictures it draws are not for several threads at once.
 DRAWING = threading.Lock()
+# Held while a target redirects the process's stderr.
+STDERR = threading.Lock()
 
 
 class Unacceptable(Exception):
@@ -336,7 +338,7 @@ def command_line(ws: Workspace) -> list[str]:
 def target_command(ws: Workspace) -> None:
     argv = command_line(ws)
     out, err = io.StringIO(), io.StringIO()
-    with DRAWING, contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
+    with DRAWING, STDERR, contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
         try:
             status = cli.main(argv)
         except SystemExit as leave:  # argparse: usage errors and --help
@@ -350,6 +352,161 @@ def target_command(ws: Workspace) -> None:
         raise Unacceptable(f"kinetrope {argv!r}: exit {status} with {text[:300]!r}")
 
 
+# --- beat maps -----------------------------------------------------------------
+
+def mutate_bytes(rng: random.Random, data: bytes) -> bytes:
+    """A byte-level change to any text or datagram: a byte changed, a cut, an insertion or a repeat."""
+    i = rng.randrange(len(data) + 1)
+    kind = rng.randrange(4)
+    if kind == 0 and i < len(data):
+        return data[:i] + bytes([rng.randrange(256)]) + data[i + 1:]
+    if kind == 1:
+        return data[:i]
+    if kind == 2:
+        return data[:i] + bytes(rng.randrange(256) for _ in range(rng.randint(1, 16))) + data[i:]
+    j = rng.randint(i, min(len(data), i + 64))
+    return data[:j] + data[i:j] * rng.choice([2, 50]) + data[j:]
+
+
+def hostile_beats(rng: random.Random) -> Any:
+    """A list of beat times: a plausible one, or one broken in a single way."""
+    start, gap = rng.uniform(-5, 5), rng.choice([0.5, 0.48, 1e-9, 1e-300, 60.0, rng.uniform(0.2, 1.5)])
+    beats: list[Any] = [start + gap * k * rng.uniform(0.97, 1.03) for k in range(rng.randint(0, 40))]
+    if beats and rng.random() < 0.5:
+        k = rng.randrange(len(beats))
+        beats[k] = rng.choice([math.nan, math.inf, -math.inf, beats[0] - 1, 1e308, -1e308, "1.0", None,
+                               True, [1.0], Fraction(1, 3), np.float32(2.5), 2**70])
+    return rng.choice([beats, tuple(beats), np.array(beats, dtype=object), iter(beats)]) if beats else beats
+
+
+def target_beat_map(ws: Workspace) -> None:
+    rng = ws.rng
+    try:
+        if rng.random() < 0.5:
+            track = kinetrope_tools.BeatMap(hostile_beats(rng), offset=rng.choice([0, 64, -7, 2**40]),
+                                            downbeat=rng.choice([0, 1, 3, -1, 10**6]))
+        else:
+            document = {"beats": hostile_beats(rng), "offset": rng.choice([0, 1.5, "0", 2**33]),
+                        "downbeat": rng.choice([0, 2, None])}
+            try:
+                text = json.dumps(document, default=float)
+            except (TypeError, ValueError):
+                return
+            path = ws.path(".json")
+            path.write_bytes(mutate_bytes(rng, text.encode()) if rng.random() < 0.5 else text.encode())
+            track = kinetrope_tools.BeatMap.load(path)
+    except ValueError as error:  # BeatMapError among them
+        if not one_line(str(error)):
+            raise Unacceptable(f"beat map refused over several lines: {str(error)[:200]!r}") from None
+        return
+    for _ in range(4):
+        pip = rng.randint(PIP_MIN, PIP_MAX) if rng.random() < 0.3 else rng.randint(-5000, 5000)
+        try:
+            start = track.seconds_at(pip)
+            back = track.pip_at(start)
+        except ValueError:
+            continue
+        if back != pip:
+            raise Unacceptable(f"{track!r}: pip_at(seconds_at({pip})) = {back}")
+        with contextlib.suppress(ValueError):
+            if track.pip_at(start + 1e-3) < pip:
+                raise Unacceptable(f"{track!r}: pips run backwards after pip {pip}")
+
+
+# --- show files and control messages -------------------------------------------
+
+SHOW_TEXT = """fps = 44
+[output.osc]
+destination = "127.0.0.1:9000"
+
+[[fixture]]
+name = "a"
+pattern = "circle"
+universe = 1
+address = 1
+
+[[fixture]]
+name = "b"
+pattern = "beat_house_classic_figure8"
+universe = 1
+address = 5
+profile = "pan8_tilt8"
+invert_pan = true
+size = 0.5
+speed = 2
+
+[[group]]
+name = "pair"
+fixtures = ["a", "b"]
+spread = 0.5
+"""
+
+
+def target_show(ws: Workspace) -> None:
+    from kinetrope_tools.stage.show import ShowError, parse_show
+
+    data = SHOW_TEXT.encode()
+    for _ in range(ws.rng.choice([0, 1, 1, 2, 5])):
+        data = mutate_bytes(ws.rng, data)
+    try:
+        parse_show(data.decode("utf-8", "replace"), "show.toml")
+    except ShowError as error:
+        if not all(line.startswith("show.toml") for line in str(error).splitlines()):
+            raise Unacceptable(f"a show refused without naming its file: {str(error)[:300]!r}") from None
+
+
+def hostile_osc_argument(rng: random.Random) -> Any:
+    return rng.choice(["circle", "all", "", "a", "x" * 5000, "\x00", 1, -1, 0, 2**31 - 1, 1.5, math.nan,
+                       math.inf, True, None, b"\xff" * 8, (1, 2)])
+
+
+def control_message(ws: Workspace) -> None:
+    from pythonosc.osc_message_builder import OscMessageBuilder
+    from pythonosc.osc_packet import OscPacket, ParseError
+
+    from kinetrope_tools.stage.control import command_of
+
+    rng = ws.rng
+    address = rng.choice(["/kinetrope/pattern", "/kinetrope/tap", "/kinetrope/tempo", "/kinetrope/blackout",
+                          "/kinetrope/home", "/kinetrope", "/", "/kinetrope/pattern/extra", "/other"])
+    args = tuple(hostile_osc_argument(rng) for _ in range(rng.randint(0, 4)))
+    if rng.random() < 0.5:
+        # Straight to the interpreter of messages, with any Python values.
+        command_of(address, args)
+        return
+    # Through python-osc's own parser, as a datagram from the network arrives.
+    builder = OscMessageBuilder(address=address)
+    for value in args:
+        with contextlib.suppress(Exception):
+            builder.add_arg(value)
+    try:
+        datagram = builder.build().dgram
+    except Exception:
+        datagram = address.encode()
+    if rng.random() < 0.6:
+        datagram = mutate_bytes(rng, datagram)
+    try:
+        packet = OscPacket(datagram)
+    except (ParseError, UnicodeDecodeError):
+        # python-osc refuses it; the control server's error handler drops
+        # such a datagram with a line on stderr.
+        return
+    for timed in packet.messages:
+        command_of(timed.message.address, tuple(timed.message.params))
+
+
+def target_control(ws: Workspace) -> None:
+    # Complaints go to stderr, which the command target redirects for the
+    # whole process while it runs: take turns with it.
+    complaints = io.StringIO()
+    with STDERR, contextlib.redirect_stderr(complaints):
+        control_message(ws)
+    lines = [line for line in complaints.getvalue().split("\n")
+             if line and not line.startswith("WARNING:root:")]  # python-osc's own log of odd arguments
+    if any(not line.startswith("kinetrope live: control: ") or not line.isprintable() for line in lines):
+        raise Unacceptable(f"a control message answered with {complaints.getvalue()[:300]!r}")
+
+
 # label: (weight, target). The weight is how often the target is drawn,
 # against the module's operations, which weigh 1 each.
 TARGETS: dict[str, tuple[float, Callable[[Workspace], None]]] = {
@@ -358,4 +515,7 @@ TARGETS: dict[str, tuple[float, Callable[[Workspace], None]]] = {
     "tools rows": (0.3, target_rows),
     "tools clock": (1.0, target_clock),
     "tools command": (0.05, target_command),
+    "tools beat map": (0.5, target_beat_map),
+    "tools show": (0.3, target_show),
+    "tools control": (0.2, target_control),
 }

@@ -65,8 +65,16 @@ class Source(Protocol):
         ...
 
 
+def _shown(text: str, limit: int = 80) -> str:
+    """Text from the network as it may reach a terminal: control characters escaped, length bounded."""
+    shown = "".join(c if c.isprintable() else repr(c)[1:-1] for c in text[:limit])
+    return shown + ("..." if len(text) > limit else "")
+
+
 def _complain(address: str, problem: str) -> None:
-    print(f"kinetrope live: control: {address}: {problem}", file=sys.stderr, flush=True)
+    # Both come from whoever sent the datagram: no escape sequence or line
+    # break of theirs reaches the operator's terminal.
+    print(f"kinetrope live: control: {_shown(address)}: {_shown(problem, 200)}", file=sys.stderr, flush=True)
 
 
 def _number(value: Any) -> float | None:
