@@ -14,7 +14,6 @@ be read or written).
 from __future__ import annotations
 
 import argparse
-import math
 import pathlib
 import sys
 from collections.abc import Sequence
@@ -22,6 +21,7 @@ from typing import Any, NoReturn, TypeAlias
 
 import kinetrope
 
+from .arguments import positive_number, whole_number_from_one
 from .music.command import add_command as add_beats_command
 from .packs import library_of, load_library, load_pack
 from .patterns import PatternSet, UnknownPattern
@@ -42,28 +42,6 @@ class _Parser(argparse.ArgumentParser):
     def error(self, message: str) -> NoReturn:
         # One line, not argparse's usage block.
         self.exit(USAGE_STATUS, f"{self.prog}: error: {message} (see {self.prog} --help)\n")
-
-
-def positive_number(text: str) -> float:
-    """An argument type: a finite number above zero."""
-    try:
-        value = float(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
-    if not (math.isfinite(value) and value > 0):
-        raise argparse.ArgumentTypeError(f"must be a positive number, not {text}")
-    return value
-
-
-def whole_number_from_one(text: str) -> int:
-    """An argument type: an integer of at least 1."""
-    try:
-        value = int(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
-    if value < 1:
-        raise argparse.ArgumentTypeError(f"must be at least 1, not {text}")
-    return value
 
 
 def _gif_fps(text: str) -> int:

@@ -215,14 +215,9 @@ inline Track eased_goals(const std::vector<Goal>& goals, int period, int travel,
     return track;
 }
 
-// The angle of a wheel that the hits turn `turns` times over the loop: it
-// creeps at `calm` on its own and hurries through each hit by `gain` times
-// the hit's weight, spread over `half_width` pips either side, so that the
-// weights, the swing and the gaps of a lane all show in where it stands.
-inline Track paced_angle(const std::vector<Hit>& hits, int period, double calm,
-                         double half_width, double gain, double turns) {
-    Track speed(static_cast<std::size_t>(period), calm);
-    add_bumps(speed, hits, half_width, [gain](const Hit& h, std::size_t) { return gain * h.weight; });
+// The angle of a wheel that turns `turns` times over the loop, moving at
+// each pip in proportion to `speed` (positive everywhere): 0 at pip 0.
+inline Track angle_from_speed(const Track& speed, double turns) {
     double total = 0.0;
     for (const double v : speed) total += v;
     Track angle(speed.size());
@@ -232,6 +227,17 @@ inline Track paced_angle(const std::vector<Hit>& hits, int period, double calm,
         travelled += speed[p];
     }
     return angle;
+}
+
+// The angle of a wheel that the hits turn `turns` times over the loop: it
+// creeps at `calm` on its own and hurries through each hit by `gain` times
+// the hit's weight, spread over `half_width` pips either side, so that the
+// weights, the swing and the gaps of a lane all show in where it stands.
+inline Track paced_angle(const std::vector<Hit>& hits, int period, double calm,
+                         double half_width, double gain, double turns) {
+    Track speed(static_cast<std::size_t>(period), calm);
+    add_bumps(speed, hits, half_width, [gain](const Hit& h, std::size_t) { return gain * h.weight; });
+    return angle_from_speed(speed, turns);
 }
 
 // The score's texture beside its drums, each kind of sound in a direction

@@ -95,18 +95,4 @@ inline void limit_peaks(Track& track, double knee, double limit) {
     for (double& v : track) v = limit_peaks(v, knee, limit);
 }
 
-// The angle of a wheel that turns `turns` times over the loop, moving at
-// each pip in proportion to `speed` (positive everywhere): 0 at pip 0.
-inline Track angle_from_speed(const Track& speed, double turns) {
-    double total = 0.0;
-    for (const double v : speed) total += v;
-    Track angle(speed.size());
-    double travelled = 0.0;
-    for (std::size_t p = 0; p < speed.size(); ++p) {
-        angle[p] = kTwoPi * turns * travelled / total;
-        travelled += speed[p];
-    }
-    return angle;
-}
-
 }  // namespace gen::beat

@@ -101,10 +101,9 @@ inline Track alternating_detail(const Groove& groove, int period, double rise, d
     });
 }
 
-// A phase in [0, 1) that starts at 0 on pip 0 and returns to 1 exactly at the
-// loop's end, advancing at `calm` per pip plus the weights of the hits spread
-// over `width` pips around each: faster where the score is dense and strong.
-inline Track score_phase(const std::vector<Hit>& hits, int period, double calm, double width) {
+// How fast a paced motion runs at each pip: `calm` everywhere, plus the
+// weight of every hit spread over `width` pips around it.
+inline Track hit_rate(const std::vector<Hit>& hits, int period, double calm, double width) {
     Track rate(static_cast<std::size_t>(period), calm);
     const int reach = static_cast<int>(std::ceil(width));
     const double loop = static_cast<double>(period);
@@ -115,6 +114,14 @@ inline Track score_phase(const std::vector<Hit>& hits, int period, double calm, 
                 h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
         }
     }
+    return rate;
+}
+
+// A phase in [0, 1) that starts at 0 on pip 0 and returns to 1 exactly at the
+// loop's end, advancing at `calm` per pip plus the weights of the hits spread
+// over `width` pips around each: faster where the score is dense and strong.
+inline Track score_phase(const std::vector<Hit>& hits, int period, double calm, double width) {
+    const Track rate = hit_rate(hits, period, calm, width);
     Track phase(static_cast<std::size_t>(period), 0.0);
     double total = 0.0;
     for (double r : rate) total += r;

@@ -22,16 +22,7 @@ namespace gen::beat {
 // lingers in the quiet part, and it is a whole number at each span's start.
 inline Track anchored_pace(const std::vector<Hit>& hits, int period, int span, double calm,
                            double width) {
-    Track rate(static_cast<std::size_t>(period), calm);
-    const int reach = static_cast<int>(std::ceil(width));
-    const double loop = static_cast<double>(period);
-    for (const Hit& h : hits) {
-        for (int d = -reach; d <= reach; ++d) {
-            const int p = ((h.pip + d) % period + period) % period;
-            rate[static_cast<std::size_t>(p)] +=
-                h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
-        }
-    }
+    const Track rate = hit_rate(hits, period, calm, width);
     Track pace(static_cast<std::size_t>(period), 0.0);
     for (int start = 0; start < period; start += span) {
         double total = 0.0;
@@ -281,16 +272,7 @@ namespace gen::beat {
 // per pip plus the weights of the hits spread over `width` pips around each.
 inline Track pace_between(const std::vector<int>& anchors, const std::vector<Hit>& hits, int period,
                           double calm, double width) {
-    Track rate(static_cast<std::size_t>(period), calm);
-    const int reach = static_cast<int>(std::ceil(width));
-    const double loop = static_cast<double>(period);
-    for (const Hit& h : hits) {
-        for (int d = -reach; d <= reach; ++d) {
-            const int p = ((h.pip + d) % period + period) % period;
-            rate[static_cast<std::size_t>(p)] +=
-                h.weight * bump(static_cast<double>(h.pip + d), h.pip, width, loop) / width;
-        }
-    }
+    const Track rate = hit_rate(hits, period, calm, width);
     Track pace(static_cast<std::size_t>(period), 0.0);
     const std::size_t n = anchors.size();
     for (std::size_t i = 0; i < n; ++i) {

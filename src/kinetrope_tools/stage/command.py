@@ -11,21 +11,12 @@ import time
 from collections.abc import Iterator
 from typing import TYPE_CHECKING, Any
 
+from ..arguments import positive_number
 from ..clocks import BeatMap, Clock, FixedTempo, LinkClock, MidiClock, TapTempo
 from .track import TrackTime
 
 if TYPE_CHECKING:
     from .loop import Live
-
-
-def _positive(text: str) -> float:
-    try:
-        value = float(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
-    if not (math.isfinite(value) and value > 0):
-        raise argparse.ArgumentTypeError(f"must be a positive number, not {text}")
-    return value
 
 
 def _latency(text: str) -> float:
@@ -56,7 +47,7 @@ def add_command(commands: Any) -> None:
     )
     live.add_argument("show", metavar="SHOW.toml")
     clock = live.add_argument_group("clock (--bpm alone is a fixed tempo; with a source, the tempo it starts at)")
-    clock.add_argument("--bpm", type=_positive, help="tempo in beats a minute (default: 120)")
+    clock.add_argument("--bpm", type=positive_number, help="tempo in beats a minute (default: 120)")
     sources = clock.add_mutually_exclusive_group()
     sources.add_argument("--link", action="store_true",
                          help="join the Link session on the network (a bar of the show's beats_per_bar is the quantum)")
@@ -66,12 +57,12 @@ def add_command(commands: Any) -> None:
     sources.add_argument("--beats", metavar="FILE", help="follow a beat map (JSON) of the track being played")
     clock.add_argument("--start", type=float, metavar="S",
                        help="with --beats: the second of the track playing when the show starts (default: 0)")
-    live.add_argument("--fps", type=_positive, help="frames a second (default: the show's fps, else 44)")
+    live.add_argument("--fps", type=positive_number, help="frames a second (default: the show's fps, else 44)")
     live.add_argument("--latency-ms", type=_latency, default=0.0, metavar="MS",
                       help="send each frame this far ahead of its time, for fixtures that lag (default: 0)")
     live.add_argument("--control", type=_control_address, metavar="[HOST:]PORT",
                       help="take OSC control messages on this port (on 127.0.0.1 unless HOST is given)")
-    live.add_argument("--seconds", type=_positive, metavar="N", help="stop after N seconds")
+    live.add_argument("--seconds", type=positive_number, metavar="N", help="stop after N seconds")
     live.add_argument("--quiet", action="store_true", help="no status line")
     live.add_argument("--pack", metavar="FILE", help="a JSON pack whose patterns join the defaults")
     live.set_defaults(run=_run, live_parser=live)
