@@ -14,7 +14,7 @@ in ms, whether the first downbeat is right, and the time to map a 4-minute
 track from its file (WAV and MP3).
 
     .venv/bin/python bench/bench_beat_tracking.py [--seconds 30] [--styles house_classic,...]
-        [--steps]   also run each refinement switched off, to show what each one gains
+        [--steps]   also run each refinement switched from its default, to show what each one gains
         [--no-timing]
 """
 
@@ -185,7 +185,7 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--seconds", type=float, default=30.0)
     parser.add_argument("--styles", help="comma-separated style keys (default: all 68)")
-    parser.add_argument("--steps", action="store_true", help="also measure with each refinement switched off")
+    parser.add_argument("--steps", action="store_true", help="also measure with each refinement switched from its default")
     parser.add_argument("--no-timing", action="store_true")
     parser.add_argument("--latency", action="store_true", help="only measure the detector's latency")
     args = parser.parse_args()
@@ -203,8 +203,9 @@ def main() -> None:
     print("all refinements:", summary(results))
     if args.steps:
         for name in tracking.Steps.switches():
-            steps = tracking.Steps().without(name)
-            print(f"without {name}:", summary(run(cases, grooves, args.seconds, steps, table=False)))
+            steps = tracking.Steps().toggled(name)
+            label = "with" if getattr(steps, name) else "without"
+            print(f"{label} {name}:", summary(run(cases, grooves, args.seconds, steps, table=False)))
             sys.stdout.flush()
     if not args.no_timing:
         timing()
