@@ -16,6 +16,7 @@ track from its file (WAV and MP3).
     .venv/bin/python bench/bench_beat_tracking.py [--seconds 30] [--styles house_classic,...]
         [--steps]   also run each refinement switched from its default, to show what each one gains
         [--no-timing]
+        [--variation N]  another draw of the same styles: tempos, starts, lead-ins and jitter changed
 """
 
 from __future__ import annotations
@@ -187,6 +188,11 @@ def main() -> None:
     parser.add_argument("--styles", help="comma-separated style keys (default: all 68)")
     parser.add_argument("--steps", action="store_true", help="also measure with each refinement switched from its default")
     parser.add_argument("--no-timing", action="store_true")
+    parser.add_argument(
+        "--variation", type=int, default=0,
+        help="another draw of the set (tempos up to 5 %% off, other starts and jitter) to see how far the "
+        "tuned constants carry beyond the songs they were tuned on",
+    )
     parser.add_argument("--latency", action="store_true", help="only measure the detector's latency")
     args = parser.parse_args()
     if args.latency:
@@ -194,7 +200,7 @@ def main() -> None:
         return
     grooves = synth.read_grooves(SCORES)
     keys = list(grooves)
-    cases = synth.evaluation_set(keys)
+    cases = synth.evaluation_set(keys, args.variation)
     if args.styles:
         chosen = set(args.styles.split(","))
         cases = [case for case in cases if case.key in chosen]

@@ -325,19 +325,27 @@ def genre_tempo(key: str) -> float:
     return float(GENRE_TEMPOS[max(prefixes, key=len)])
 
 
-def evaluation_set(keys: list[str]) -> list[Case]:
+def evaluation_set(keys: list[str], variation: int = 0) -> list[Case]:
     """One song per style at its genre's tempo, starting on varied beats of the bar after a varied
     lead-in; the trance song ramps from 130 to 142 BPM and the classic house song keeps its drums out
-    for its first 8 seconds."""
+    for its first 8 seconds. A ``variation`` other than 0 draws another set of the same styles: each
+    tempo up to 5 % off its genre's (within 70-180 BPM, the
+    tracker's default range), and other starting beats, lead-ins and jitter."""
     cases = []
     for index, key in enumerate(keys):
         seed = zlib.crc32(key.encode())
         bpm = genre_tempo(key)
         bpm_end = None
         drumless = 0.0
+        start_beat, lead = index % 4, 0.05 + 0.1 * (index % 5)
+        if variation:
+            rng = np.random.default_rng([seed, variation])
+            bpm = round(min(max(bpm * float(rng.uniform(0.95, 1.05)), 70.0), 180.0), 1)
+            start_beat, lead = int(rng.integers(4)), round(float(rng.uniform(0.05, 0.5)), 3)
+            seed = int(rng.integers(2**31))
         if key == "trance":
             bpm, bpm_end = 130.0, 142.0
         if key == "house_classic":
             drumless = 8.0
-        cases.append(Case(key, bpm, bpm_end, index % 4, 0.05 + 0.1 * (index % 5), drumless, seed))
+        cases.append(Case(key, bpm, bpm_end, start_beat, lead, drumless, seed))
     return cases

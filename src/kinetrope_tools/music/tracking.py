@@ -16,6 +16,8 @@ from dataclasses import dataclass
 import numpy as np
 
 from ..optional import require
+from .beat_grid import sounding_span, steady_grid
+from .beat_phase import on_the_beat
 
 SAMPLE_RATE = 22050
 HOP = 256  # 11.6 ms frames
@@ -37,9 +39,15 @@ class Steps:
     low_band: bool = False
     # The tempo chosen where the onsets fit the beat's sixteenth grid best, within dance tempos.
     dance_tempo: bool = True
-    # The beats moved by half a beat when the kicks and snares fall between them: over the bar, the
-    # kick leads on beats 1 and 3 and the snare (or clap) answers on the backbeats 2 and 4.
-    backbeat_phase: bool = True
+    # One steady pulse through the whole sound: gaps filled, slips onto the off-beat replaced, and
+    # the pulse carried through intros and outros where the tracker stopped (beat_grid.py).
+    steady_grid: bool = True
+    # Half the tempo when nothing falls between its beats and the low drums skip every other one:
+    # those beats are the song's eighth notes (reggae's hats, at twice its tempo).
+    eighths_as_beats: bool = True
+    # The beats moved by a quarter, half or three quarters of a beat when the kick, the backbeat
+    # and the harmony's change on the bar line fall there (beat_phase.py).
+    beat_phase: bool = True
     # Each beat moved to the onset it stands for, found at 3 ms resolution, less the detector's latency.
     onset_refinement: bool = True
     # The first downbeat where the harmony changes and the kick falls, not simply the first beat.
@@ -149,23 +157,32 @@ def track_audio(
         tempo = float(bpm)
     elif steps.dance_tempo:
         tempo = _dance_tempo(envelope, low, high)
+        if steps.eighths_as_beats and tempo / 2 >= low and _eighths_as_beats(envelope, bands.low, tempo):
+            tempo /= 2
     else:
         tempo = float(librosa.feature.tempo(onset_envelope=envelope, sr=SAMPLE_RATE, hop_length=HOP)[0])
     frames = _track(envelope, tempo)
     if len(frames) < 4:
         raise AudioError(f"{name}: no steady beat found")
     beats = librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP).astype(np.float64)
-    if steps.backbeat_phase:
-        beats = _backbeat_phase(beats, bands)
+    first_sound, last_sound = bands.sounding_span()
+    if steps.steady_grid:
+        beats = steady_grid(beats, first_sound, last_sound, bands.duration)
+    if steps.beat_phase:
+        chroma = librosa.feature.chroma_stft(y=audio, sr=SAMPLE_RATE, n_fft=4096, hop_length=HOP, tuning=0.0)
+        beats = on_the_beat(beats, bands.low, bands.mid, chroma, HOP / SAMPLE_RATE)
+        if steps.steady_grid:
+            beats = steady_grid(beats, first_sound, last_sound, bands.duration)
     if steps.onset_refinement:
-        fine = _fine_envelope(audio)
-        beats = _refine(_extend(beats + COARSE_LEAD, fine), fine)
+        beats = _refine(beats + COARSE_LEAD, _fine_envelope(audio))
     downbeat = _bar_phase(beats, bands) if steps.bar_phase else 0
     return beats, downbeat
 
 
 SILENCE = 1e-4  # -80 dB: nothing to hear
 MIN_SECONDS = 2.0
+# Quieter than this below the track's loud end counts as no sound (a fade's tail, a leading silence).
+QUIET_DB = 50.0
 # The normalized autocorrelation the whole spectrum's onset envelope must reach at some beat period
 # (70-200 BPM) to count as having a beat. Measured: white noise 0.06, a held tone 0, a held three-note
 # chord 0.11; the least periodic of the 68 synthesized grooves of the benchmark 0.28.
@@ -174,7 +191,7 @@ MIN_PERIODICITY = 0.15
 DANCE_RANGE = (70.0, 180.0)
 # Tempi equally good at the grid are told apart by their distance (in octaves) from this tempo.
 DANCE_CENTRE = 130.0
-OCTAVE_PENALTY = 0.15
+OCTAVE_PENALTY = 0.3
 
 
 def _check_tempi(bpm: float | None, bpm_range: tuple[float, float] | None) -> tuple[float, float]:
@@ -211,6 +228,11 @@ class _Bands:
         self.low = flux[hertz < 160.0].mean(axis=0)
         self.mid = flux[(hertz >= 160.0) & (hertz < 4000.0)].mean(axis=0)
         self.duration = level.shape[1] * HOP / SAMPLE_RATE
+        self.loudness = librosa.power_to_db(mel.sum(axis=0), ref=np.max, top_db=120.0)
+
+    def sounding_span(self) -> tuple[float, float]:
+        """From the first sound to the end of the last, in seconds."""
+        return sounding_span(self.loudness, HOP / SAMPLE_RATE, QUIET_DB)
 
     def envelope(self, low_band: bool) -> np.ndarray:
         if not low_band:
@@ -223,10 +245,14 @@ def _scaled(envelope: np.ndarray) -> np.ndarray:
     return envelope / top if top > 0 else envelope
 
 
-def _periodicity(envelope: np.ndarray) -> float:
+def _autocorrelation(envelope: np.ndarray) -> np.ndarray:
     centred = envelope - envelope.mean()
     spectrum = np.fft.rfft(centred, 2 * len(centred))
-    correlation = np.fft.irfft(spectrum * np.conj(spectrum))[: len(centred)]
+    return np.asarray(np.fft.irfft(spectrum * np.conj(spectrum))[: len(centred)])
+
+
+def _periodicity(envelope: np.ndarray) -> float:
+    correlation = _autocorrelation(envelope)
     if correlation[0] <= 0:
         return 0.0
     shortest = int(60.0 / 200.0 * SAMPLE_RATE / HOP)
@@ -271,7 +297,7 @@ def _grid_fit(envelope: np.ndarray, tempo: float) -> float:
 
 # How much the drums' repeating every bar (or two) of four beats weighs in the choice of tempo,
 # beside the sixteenth grid's fit (a share of the onsets, 0-1).
-BAR_WEIGHT = 0.5
+BAR_WEIGHT = 1.0
 
 
 def _bar_repeat(envelope: np.ndarray, tempo: float) -> float:
@@ -313,7 +339,13 @@ def _dance_tempo(envelope: np.ndarray, low: float, high: float) -> float:
         float(tempi[i]) * factor for i in peaks for factor in (0.5, 2 / 3, 1.0, 1.5, 2.0)
     ):
         if low <= tempo <= high and not (candidates and tempo < candidates[-1] * 1.02):
-            candidates.append(round(tempo, 2))
+            candidates.append(tempo)
+    correlation = _autocorrelation(envelope)
+    precise: list[float] = []
+    for tempo in sorted(_precise_tempo(correlation, tempo, low, high) for tempo in candidates):
+        if not (precise and tempo < precise[-1] * 1.02):
+            precise.append(round(tempo, 2))
+    candidates = precise
     if not candidates:
         tempo = librosa.feature.tempo(onset_envelope=envelope, sr=SAMPLE_RATE, hop_length=HOP)[0]
         return float(np.clip(tempo, low, high))
@@ -326,6 +358,63 @@ def _dance_tempo(envelope: np.ndarray, low: float, high: float) -> float:
         )
 
     return max(candidates, key=score)
+
+
+# The tempogram's bins lie 2.4 % apart at 120 BPM (a frame of lag); the tempo between them is found
+# where the onsets repeat after 1, 2, 4 and 8 beats at once, searched this far either side in steps
+# of PRECISION.
+NEAR_TEMPO = 0.03
+PRECISION = 0.05  # BPM
+REPEATS = (1, 2, 4, 8)
+
+
+def _precise_tempo(correlation: np.ndarray, tempo: float, low: float, high: float) -> float:
+    """The tempo near ``tempo`` at which the envelope's autocorrelation, read between its frames,
+    is highest summed over lags of 1, 2, 4 and 8 beats: 8 beats pin the tempo eight times as finely
+    as one."""
+    tempi = np.arange(max(low, tempo * (1 - NEAR_TEMPO)), min(high, tempo * (1 + NEAR_TEMPO)) + PRECISION, PRECISION)
+    if len(tempi) == 0:
+        return tempo
+    lags = np.outer(60.0 / tempi * SAMPLE_RATE / HOP, REPEATS)
+    inside = lags < len(correlation) - 1
+    heights = np.where(inside, np.interp(np.where(inside, lags, 0), np.arange(len(correlation)), correlation), 0.0)
+    return float(tempi[int(np.argmax(heights.sum(axis=1)))])
+
+
+# Below this share of the onsets between the beats (on the "e", "&" and "a"), a tempo's beats hold the
+# whole groove; measured at the right tempo of the benchmark's styles the share is at least 0.25,
+# except for bare four-on-the-floor kicks (0.01-0.03), whose every beat the low drums mark alike.
+BARE_BEATS = 0.15
+# Below this ratio between the low band's hits on alternate beats, the low drums skip every other beat
+# (the lowest at the right tempo: 0.37, a four-on-the-floor over a bass on 1 and the "&" of 3; reggae's
+# songs at twice their tempo: 0.04-0.33).
+SKIPPED_BEATS = 0.35
+
+
+def _eighths_as_beats(envelope: np.ndarray, low: np.ndarray, tempo: float) -> bool:
+    """Whether the beats tracked at ``tempo`` hold every onset while the low drums mark only every
+    other one: then each of those beats is an eighth note of a song at half the tempo."""
+    frames = _track(envelope, tempo)
+    if len(frames) < 8:
+        return False
+    strength = np.maximum(0.0, envelope - np.median(envelope))
+    bass = np.maximum(0.0, low - np.median(low))
+    beats = librosa_times(frames)
+    per_quarter = []
+    for quarter in range(4):
+        at = _frames(beats[:-1] + np.diff(beats) * quarter / 4, len(envelope))
+        per_quarter.append(float(np.mean([strength[max(0, f - 1) : f + 2].max() for f in at])))
+    total = sum(per_quarter)
+    between = 1.0 - per_quarter[0] / total if total > 0 else 0.0
+    hits = np.array([bass[max(0, f - 1) : f + 2].max() for f in frames])
+    count = len(hits) // 2 * 2
+    alternate = sorted([float(hits[0:count:2].mean()), float(hits[1:count:2].mean())])
+    evenness = alternate[0] / alternate[1] if alternate[1] > 0 else 1.0
+    return between < BARE_BEATS and evenness < SKIPPED_BEATS
+
+
+def librosa_times(frames: np.ndarray) -> np.ndarray:
+    return np.asarray(np.asarray(frames) * HOP / SAMPLE_RATE, dtype=np.float64)
 
 
 FINE_HOP = 64  # 2.9 ms
@@ -362,27 +451,6 @@ def _floor(fine: np.ndarray) -> float:
     return float(np.median(fine)) + 2.0 * float(np.std(fine))
 
 
-def _extend(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
-    """Beats the tracker left out at the ends of the track (it trims weak ones there): one period
-    further each way for as long as an onset stands on the beat."""
-    if len(beats) < 4:
-        return beats
-    floor = _floor(fine)
-    duration = len(fine) * FINE_HOP / SAMPLE_RATE
-    before, after = [], []
-    period = float(np.median(np.diff(beats[:5])))
-    time = beats[0] - period
-    while time >= 0 and _onset_near(fine, floor, time, min(0.07, period / 8)) is not None:
-        before.append(time)
-        time -= period
-    period = float(np.median(np.diff(beats[-5:])))
-    time = beats[-1] + period
-    while time < duration and _onset_near(fine, floor, time, min(0.07, period / 8)) is not None:
-        after.append(time)
-        time += period
-    return np.concatenate([before[::-1], beats, after])
-
-
 def _refine(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
     """Moves each beat to the strongest onset within an eighth of a beat, when one stands out; a
     beat with no onset near it (a rest, an intro) stays where the tracker put it."""
@@ -396,54 +464,6 @@ def _refine(beats: np.ndarray, fine: np.ndarray) -> np.ndarray:
     # Beats stay strictly ascending: a beat whose onset would not follow the one before is dropped.
     keep = np.concatenate([[True], np.diff(refined) > 0])
     return np.asarray(refined[keep])
-
-
-# The drums of a bar in eighth notes: the kick on the beats, most on 1 and 3, the snare on the
-# backbeats 2 and 4.
-# The kick weighs half as much as the snare: breakbeats move their kicks off the beat far more
-# often than their snares.
-KICK_TEMPLATE = np.array([0.5, 0, 0.25, 0, 0.5, 0, 0.25, 0])
-SNARE_TEMPLATE = np.array([0.0, 0, 1, 0, 0, 0, 1, 0])
-# How much better (in standard deviations of the bar's profiles) the drums must fit the template
-# half a beat away before the beats are moved there.
-BACKBEAT_MARGIN = 0.5
-
-
-def _backbeat_fit(beats: np.ndarray, bands: _Bands) -> tuple[float, float]:
-    """How well the kick (low band) and snare (middle band) hits, folded onto the bar's eight eighth
-    notes, fit the kick-and-backbeat template with the beats where they are, and half a beat away."""
-    slots = np.empty(2 * len(beats) - 1)
-    slots[0::2] = beats
-    slots[1::2] = beats[:-1] + np.diff(beats) / 2
-    frames = _frames(slots, len(bands.low))
-    count = len(frames) // 8 * 8
-
-    def profile(envelope: np.ndarray) -> np.ndarray:
-        peaks = np.array([envelope[max(0, f - 1) : f + 2].max() for f in frames[:count]])
-        folded = peaks.reshape(-1, 8).mean(axis=0)
-        return np.asarray(_standard(folded))
-
-    kick, snare = profile(bands.low), profile(bands.mid)
-    fits = [
-        float(kick @ np.roll(KICK_TEMPLATE, shift) + snare @ np.roll(SNARE_TEMPLATE, shift)) for shift in range(8)
-    ]
-    return max(fits[0::2]), max(fits[1::2])
-
-
-def _backbeat_phase(beats: np.ndarray, bands: _Bands) -> np.ndarray:
-    """The beats, or the points halfway between them when the kicks and backbeats fall there. The
-    fit is taken on the beats where the tracker put them, before its latency is removed: taken 13.5 ms
-    later it moved fewer of the benchmark's styles right (53 against 56 of 68), so the choice leans on
-    the three-frame window around each beat and is less sure than its margin suggests."""
-    if len(beats) < 17:
-        return beats
-    on, between = _backbeat_fit(beats, bands)
-    if between <= on + BACKBEAT_MARGIN:
-        return beats
-    halves = beats[:-1] + np.diff(beats) / 2
-    before = halves[0] - (beats[1] - beats[0])
-    after = beats[-1] + (beats[-1] - beats[-2]) / 2
-    return np.concatenate([[before] if before >= 0 else [], halves, [after] if after < bands.duration else []])
 
 
 def _bar_phase(beats: np.ndarray, bands: _Bands) -> int:
