@@ -178,11 +178,10 @@ std::vector<int> turning_points(const Record& r, int a) {
     return kept;
 }
 
-// No axis of a beat pattern turns back more than kMostReversals times within
-// one beat (pips 64 k to 64 k + 63). Other families keep their own tempo of
-// detail and are not held to it.
+// No axis of a pattern turns back more than kMostReversals times within one
+// beat (pips 64 k to 64 k + 63): faster than that the point buzzes rather than
+// moves, and a moving head cannot follow it.
 void check_reversals(const Record& r) {
-    if (!r.name.starts_with("beat_")) return;
     for (int a = 0; a < 3; ++a) {
         std::map<int, int> per_beat;
         for (const int t : turning_points(r, a)) {

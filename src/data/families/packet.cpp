@@ -1,7 +1,7 @@
 // packet_: n short oscillation packets spread evenly round an eight-beat
-// phrase, each a wobble of n cycles per beat under a flat-topped window with
-// raised-cosine edges, so the point sets off and comes back to rest smoothly and
-// holds still between packets.
+// phrase, each a wobble of n cycles per beat (three for five packets) under a
+// flat-topped window with raised-cosine edges, so the point sets off and comes
+// back to rest smoothly and holds still between packets.
 // A side motion shaped by the same window places the packets: alternating left
 // and right, cascading down and across, crossing the centre in turn, or (in 3-D)
 // wobbling through depth.
@@ -19,6 +19,12 @@ constexpr int kPeriod = 512;
 constexpr double kPacketShare = 0.72;
 // Share of each half of a packet spent fading in or out.
 constexpr double kEdgeShare = 0.5;
+// A point that turns more than eight times a beat buzzes rather than moves,
+// and a moving head cannot follow it. Four wobbles a beat make eight turns;
+// five would make ten, and with the turn by which a packet comes to rest
+// falling into the beat of its last wobbles, four would still make nine in
+// some beat, so five packets wobble three times a beat.
+int wobbles_per_beat(int n) { return n <= 4 ? n : 3; }
 
 // A flat-topped window over |d| < half_length whose edges fall away as half a
 // raised cosine: full strength in the middle, smooth onto the still joins.
@@ -36,11 +42,11 @@ Rows packets(Arrangement arrangement, int n) {
     const double loop = static_cast<double>(kPeriod);
     const double slot = loop / n;
     const double half_length = std::round(0.5 * kPacketShare * slot);
-    // n wobbles per beat, so every packet holds the same number of them. The
-    // faster the wobble the narrower it swings, so its pace stays the same as
-    // two wobbles a beat at full size: quick enough to read as a shiver, slow
-    // enough for a fixture to follow.
-    const double wobble_pips = static_cast<double>(kPipsPerBeat) / n;
+    // n wobbles per beat (but for five packets), so every packet holds the
+    // same number of them. The more packets the narrower the wobble swings, so
+    // its pace stays near that of two wobbles a beat at full size: quick
+    // enough to read as a shiver, slow enough for a fixture to follow.
+    const double wobble_pips = static_cast<double>(kPipsPerBeat) / wobbles_per_beat(n);
     const double wobble_size = 2.0 / n;
     Rows rows(static_cast<std::size_t>(kPeriod));
     for (int i = 0; i < n; ++i) {
