@@ -293,3 +293,5 @@ def test_music_steady_grid_follows_a_tempo_that_moves_and_leaves_short_runs_alon
     assert carried == pytest.approx(ramp, abs=0.015)
     few = _pulse(6)
     assert np.array_equal(steady_grid(few, 0.0, 10.0, 10.0), few)
+    stalled = np.full(12, 1.0)  # beats that do not advance carry no pulse (and do not loop forever)
+    assert np.array_equal(steady_grid(stalled, 0.0, 10.0, 10.0), stalled)

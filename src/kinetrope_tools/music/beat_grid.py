@@ -27,6 +27,8 @@ SHORTEST_ANCHOR = 8
 KEEP_WITHIN = 0.125
 # A beat may come this much before the first sound is measured (the tracker's beats lead the onsets).
 ONSET_SLACK = 0.03
+# No beat is shorter than this (400 BPM).
+SHORTEST_BEAT = 0.15
 # The pace of the pulse carried on is read off this many of the latest beats.
 PACE_BEATS = 12
 
@@ -80,7 +82,8 @@ def _carry(anchor: np.ndarray, tracked: np.ndarray, towards: float) -> np.ndarra
     while True:
         pace = _pace(recent)
         expected = recent[-1] + pace
-        if beyond(expected):
+        # A pace that stalls or turns round (beats that do not keep their order) carries nothing.
+        if abs(pace) < SHORTEST_BEAT or (pace > 0) != forward or beyond(expected):
             break
         near = tracked[np.abs(tracked - expected) <= KEEP_WITHIN * abs(pace)] if len(tracked) else tracked
         beat = float(near[np.argmin(np.abs(near - expected))]) if len(near) else expected
