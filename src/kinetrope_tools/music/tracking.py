@@ -274,16 +274,24 @@ def _frames(times: np.ndarray, count: int) -> np.ndarray:
     return np.asarray(np.clip(np.round(times * SAMPLE_RATE / HOP).astype(int), 0, count - 1))
 
 
+# The tracker's beats keep a candidate tempo when their median interval is within this share of it.
+HELD_TEMPO = 0.05
+
+
 def _grid_fit(envelope: np.ndarray, tempo: float) -> float:
     """The share of the onset energy (above the median) that falls within a frame of the sixteenth
     grid of the beats tracked at ``tempo``: the beat's own grid holds nearly every hit of a groove,
-    a grid two thirds or three halves as fast misses many."""
+    a grid two thirds or three halves as fast misses many. A tempo whose beats the tracker does not
+    keep (they drift to another pulse, more than HELD_TEMPO away) fits nothing: its grid would be
+    that other pulse's."""
     import librosa
 
     frames = _track(envelope, tempo)
     if len(frames) < 4:
         return 0.0
     beats = librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP)
+    if abs(60.0 / float(np.median(np.diff(beats))) / tempo - 1.0) > HELD_TEMPO:
+        return 0.0
     grid = (beats[:-1, None] + np.diff(beats)[:, None] * np.arange(4) / 4).ravel()
     near = np.zeros(len(envelope), dtype=bool)
     for shift in (-1, 0, 1):
