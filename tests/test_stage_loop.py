@@ -91,3 +91,25 @@ def test_the_status_line_shows_tempo_bar_beat_source_frames_and_late_frames():
     assert _StatusLine("link", 4).text(live, time.monotonic(), pip).split() == [
         "128.0", "bpm", "3.2", "link", "1234", "frames", "5", "late"]
     assert _StatusLine("link", 3).text(live, time.monotonic(), pip).split()[2] == "4.1"
+    live.stats.send_errors = 7
+    assert _StatusLine("link", 4).text(live, time.monotonic(), pip).split()[-2:] == ["7", "dropped"]
+
+
+@pytest.mark.parametrize("kind", ["artnet", "sacn"])
+def test_a_dmx_output_whose_sends_are_refused_tells_the_loop(kind, capsys):
+    """The kernel refuses a send to the broadcast address from a socket not allowed to broadcast, at
+    once and with nothing leaving the machine: each refused frame is counted, and said once."""
+    from kinetrope_tools.stage.outputs.artnet import ArtnetOutput
+    from kinetrope_tools.stage.outputs.sacn import SacnOutput
+
+    output_class = {"artnet": ArtnetOutput, "sacn": SacnOutput}[kind]
+    output = output_class({"destination": "255.255.255.255"}, [1])
+    clock = FixedTempo(120, time.monotonic())
+    live = Live(parse_show(SHOW.format(on_stop="home"), "show.toml", RAMP), clock, [output], RAMP)
+    try:
+        stats = live.run(0.3)
+    finally:
+        output.close()
+    printed = capsys.readouterr()
+    assert stats.frames > 5 and stats.send_errors == stats.frames + 1  # the home frame too
+    assert printed.err.count("frame dropped") == 1 and printed.out == ""

@@ -115,8 +115,9 @@ class _StatusLine:
             bpm = live.clock.bpm_at(now)
         except ValueError:
             bpm = math.nan
+        dropped = f"  {live.stats.send_errors} dropped" if live.stats.send_errors else ""
         return (f"{bpm:6.1f} bpm  {bar + 1:4d}.{beat_in_bar + 1}  {self.source}  "
-                f"{live.stats.frames} frames  {live.stats.late} late")
+                f"{live.stats.frames} frames  {live.stats.late} late{dropped}")
 
     def __call__(self, live: Live, now: float, pip: int) -> None:
         if now >= self._next:
@@ -167,5 +168,6 @@ def _run(args: argparse.Namespace) -> None:
             close()
     if not args.quiet:
         end = "\n" if interactive else ""
-        print(f"{end}kinetrope live: {_count(stats.frames, 'frame')} sent, {stats.late} late", file=sys.stderr,
-              flush=True)
+        dropped = f", {stats.send_errors} dropped by the network" if stats.send_errors else ""
+        print(f"{end}kinetrope live: {_count(stats.frames, 'frame')} sent, {stats.late} late{dropped}",
+              file=sys.stderr, flush=True)

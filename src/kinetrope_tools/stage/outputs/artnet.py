@@ -1,11 +1,17 @@
-"""Art-Net: one ArtDmx packet per universe and frame through ``stupidArtnet``, unicast to the show's destination.
+"""Art-Net: one ArtDmx packet per universe and frame, unicast to the show's destination.
 
 A show universe is the Art-Net port-address (net, sub-net and universe in
 one 15-bit number), so universe 1 is net 0, sub-net 0, universe 1.
+
+``stupidArtnet`` lays out each universe's packet header; the packets go out
+through a socket of our own, as the sACN output's do, because the package's
+sender prints a failed send and carries on: a show loop must hear of it, so
+that it counts the dropped frame and says so once rather than every frame.
 """
 
 from __future__ import annotations
 
+import socket
 from collections.abc import Mapping
 from typing import Any
 
@@ -13,23 +19,36 @@ from stupidArtnet import StupidArtnet  # type: ignore[import-untyped]
 
 from . import Frame
 
+ARTNET_PORT = 6454
+SEQUENCE_AT = 12  # the header's sequence byte: 1-255 in turn, 0 would switch re-ordering off
+
+
+def _header(universe: int) -> bytes:
+    layout = StupidArtnet("127.0.0.1", 0, 512)
+    try:
+        layout.set_simplified(False)
+        layout.set_net(universe >> 8)
+        layout.set_subnet((universe >> 4) & 0x0F)
+        layout.set_universe(universe & 0x0F)
+        return bytes(layout.packet_header)
+    finally:
+        layout.close()
+
 
 class ArtnetOutput:
     def __init__(self, settings: Mapping[str, Any], universes: list[int]) -> None:
-        self._senders = []
-        for universe in universes:
-            sender = StupidArtnet(settings["destination"], 0, 512, port=settings.get("port", 6454))
-            sender.set_simplified(False)
-            sender.set_net(universe >> 8)
-            sender.set_subnet((universe >> 4) & 0x0F)
-            sender.set_universe(universe & 0x0F)
-            self._senders.append(sender)
+        self._packets = [bytearray(_header(universe)) + bytearray(512) for universe in universes]
+        self._data_at = len(self._packets[0]) - 512 if self._packets else 0
+        self._address = (settings["destination"], settings.get("port", ARTNET_PORT))
+        self._sequence = 0
+        self._socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 
     def send(self, frame: Frame) -> None:
-        for sender, channels in zip(self._senders, frame.dmx):
-            sender.set(bytearray(channels))
-            sender.show()
+        self._sequence = self._sequence % 255 + 1
+        for packet, channels in zip(self._packets, frame.dmx):
+            packet[SEQUENCE_AT] = self._sequence
+            packet[self._data_at :] = bytes(channels)
+            self._socket.sendto(packet, self._address)
 
     def close(self) -> None:
-        for sender in self._senders:
-            sender.close()
+        self._socket.close()
