@@ -10,6 +10,7 @@ import pytest
 
 from kinetrope_tools.stage.rig import Rig
 from kinetrope_tools.stage.show import parse_show
+from stage_reference import channels
 
 PERIODS = {e["name"]: e["period_pips"] for e in kinetrope.catalogue()}
 PIPS = [0, 1, 37, 255, 256, 1000, -3, 2**31 - 1, -(2**31)]
@@ -18,21 +19,6 @@ PIPS = [0, 1, 37, 255, 256, 1000, -3, 2**31 - 1, -(2**31)]
 def show_of(fixture_lines: str, extra: str = ""):
     text = f'[output.sacn]\n[[fixture]]\nname = "f"\nuniverse = 3\naddress = 100\n{fixture_lines}\n{extra}'
     return parse_show(text, "show.toml")
-
-
-def expected_channels(x, y, z, *, size=1.0, swap=False, invert_pan=False, invert_tilt=False, pan_range=1.0,
-                      tilt_range=1.0, bits=16, extra=None):
-    pan_axis, tilt_axis = (y, x) if swap else (x, y)
-    pan = (pan_axis * size * (-1 if invert_pan else 1) * pan_range + 1) / 2
-    tilt = (tilt_axis * size * (-1 if invert_tilt else 1) * tilt_range + 1) / 2
-    if bits == 16:
-        p, t = round(pan * 65535), round(tilt * 65535)
-        channels = [p >> 8, p & 0xFF, t >> 8, t & 0xFF]
-    else:
-        channels = [round(pan * 255), round(tilt * 255)]
-    if extra:
-        channels.append(round((z * size + 1) / 2 * 255))
-    return channels
 
 
 MAPPINGS = [
@@ -60,7 +46,7 @@ def test_channels_follow_the_mapping_at_every_pip(lines, settings):
         _, dmx = rig.frame(pip)
         assert dmx.shape == (1, 512)
         x, y, z = kinetrope.sample(pattern, pip).as_tuple()
-        assert dmx[0, 99:99 + width].tolist() == expected_channels(x, y, z, **settings), pip
+        assert dmx[0, 99:99 + width].tolist() == channels(x, y, z, **settings), pip
         assert not dmx[0, :99].any() and not dmx[0, 99 + width:].any()
 
 
@@ -124,4 +110,4 @@ def test_home_centres_every_channel_and_blackout_zeroes_only_dimmers():
     assert dmx[0, 99:104].tolist() == [128, 0, 128, 0, 128]  # 32768 and round(127.5) = 128
     _, dmx = rig.frame(10, dimmed=True)
     x, y, z = kinetrope.sample("helix", 10).as_tuple()
-    assert dmx[0, 99:104].tolist() == expected_channels(x, y, z)[:4] + [0]
+    assert dmx[0, 99:104].tolist() == channels(x, y, z)[:4] + [0]
