@@ -21,6 +21,8 @@ import numpy as np
 # around it. The tracker's beats sit on 11.6 ms frames, so at 180 BPM two frames of rounding alone
 # make 7 % of a beat; a slip onto the off-beat changes an interval by a quarter of a beat or more.
 EVEN = 0.09
+# The median is taken over the interval and this many on either side of it.
+NEIGHBOURS = 4
 # Fewer even intervals than this in a row are no anchor: the tracker's beats are returned as they are.
 SHORTEST_ANCHOR = 8
 # How near the next expected beat the tracker's own beat must be to be kept, in beats.
@@ -54,9 +56,8 @@ def _longest_even_stretch(beats: np.ndarray) -> tuple[int, int] | None:
     intervals = np.diff(beats)
     if len(intervals) < SHORTEST_ANCHOR:
         return None
-    half = 4
-    padded = np.pad(intervals, half, mode="edge")
-    local = np.array([np.median(padded[i : i + 2 * half + 1]) for i in range(len(intervals))])
+    padded = np.pad(intervals, NEIGHBOURS, mode="edge")
+    local = np.array([np.median(padded[i : i + 2 * NEIGHBOURS + 1]) for i in range(len(intervals))])
     even = np.abs(intervals - local) <= EVEN * local
     best, best_length, start = None, 0, None
     for index, flag in enumerate(np.append(even, False)):
