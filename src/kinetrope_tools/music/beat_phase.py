@@ -24,6 +24,8 @@ SNARE_TEMPLATE[[4, 12]] = 1.0
 # seldom change exactly on the sixteenth (a pad swells in, a bass note slides), so it tips the
 # choice where the drums are torn rather than leading it.
 HARMONY_WEIGHT = 0.5
+# Two bars of four beats, and the beat that closes them: the fewest beats a fold can be read from.
+SHORTEST = 9
 # How much better (in standard deviations of the folded profiles) another quarter of the beat must
 # fit before the beats are moved there.
 MARGIN = 0.5
@@ -42,8 +44,8 @@ def phase_fits(
     slots = quarter_slots(beats)
     count = len(slots) // SLOTS * SLOTS
     frames = np.clip(np.round(slots[:count] / frame_seconds).astype(int), 0, len(low) - 1)
-    kick = _folded(_peaks(low, frames))
-    snare = _folded(_peaks(mid, frames))
+    kick = _folded(peaks_near(low, frames))
+    snare = _folded(peaks_near(mid, frames))
     harmony = _folded(_harmonic_change(chroma, frames, beat_frames=float(np.median(np.diff(beats))) / frame_seconds))
     fits = np.array([
         kick @ np.roll(KICK_TEMPLATE, shift) + snare @ np.roll(SNARE_TEMPLATE, shift) + HARMONY_WEIGHT * harmony[shift]
@@ -57,7 +59,7 @@ def on_the_beat(
 ) -> np.ndarray:
     """The beats moved to the quarter of a beat where the drums and harmony fit best, or as they are
     when no other quarter fits clearly better."""
-    if len(beats) < 2 * SLOTS // 4 + 1:
+    if len(beats) < SHORTEST:
         return beats
     fits = phase_fits(beats, low, mid, chroma, frame_seconds)
     quarter = int(np.argmax(fits))
@@ -67,7 +69,7 @@ def on_the_beat(
     return np.asarray(beats + following * quarter / 4)
 
 
-def _peaks(envelope: np.ndarray, frames: np.ndarray) -> np.ndarray:
+def peaks_near(envelope: np.ndarray, frames: np.ndarray) -> np.ndarray:
     """The envelope's peak within a frame of each frame: a hit the tracker's frame rounding put one
     frame off still counts."""
     return np.array([envelope[max(0, f - 1) : f + 2].max() for f in frames])
@@ -85,14 +87,14 @@ def _harmonic_change(chroma: np.ndarray, frames: np.ndarray, beat_frames: float)
     before it (1 - their cosine similarity); where a beat does not fit in the track, the mean change."""
     width = max(1, int(beat_frames))
     total = np.cumsum(np.pad(chroma, ((0, 0), (1, 0))), axis=1)
-    change = np.full(len(frames), np.nan)
-    for index, frame in enumerate(frames):
-        if frame - width < 0 or frame + width >= chroma.shape[1]:
-            continue
-        before = total[:, frame] - total[:, frame - width]
-        after = total[:, frame + width] - total[:, frame]
-        norms = float(np.linalg.norm(before) * np.linalg.norm(after))
-        change[index] = 1.0 - float(before @ after) / norms if norms > 0 else 0.0
-    if np.all(np.isnan(change)):
+    inside = (frames - width >= 0) & (frames + width < chroma.shape[1])
+    if not np.any(inside):
         return np.zeros(len(frames))
-    return np.where(np.isnan(change), np.nanmean(change), change)
+    at = frames[inside]
+    before = total[:, at] - total[:, at - width]
+    after = total[:, at + width] - total[:, at]
+    norms = np.linalg.norm(before, axis=0) * np.linalg.norm(after, axis=0)
+    similarity = np.divide((before * after).sum(axis=0), norms, out=np.ones_like(norms), where=norms > 0)
+    change = np.full(len(frames), np.nan)
+    change[inside] = 1.0 - similarity
+    return np.where(inside, change, np.nanmean(change))

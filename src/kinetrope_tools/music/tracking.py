@@ -17,7 +17,7 @@ import numpy as np
 
 from ..optional import require
 from .beat_grid import sounding_span, steady_grid
-from .beat_phase import on_the_beat
+from .beat_phase import on_the_beat, peaks_near, quarter_slots
 
 SAMPLE_RATE = 22050
 HOP = 256  # 11.6 ms frames
@@ -157,11 +157,13 @@ def track_audio(
         tempo = float(bpm)
     elif steps.dance_tempo:
         tempo = _dance_tempo(envelope, low, high)
-        if steps.eighths_as_beats and tempo / 2 >= low and _eighths_as_beats(envelope, bands.low, tempo):
-            tempo /= 2
     else:
         tempo = float(librosa.feature.tempo(onset_envelope=envelope, sr=SAMPLE_RATE, hop_length=HOP)[0])
     frames = _track(envelope, tempo)
+    halving = bpm is None and steps.dance_tempo and steps.eighths_as_beats and tempo / 2 >= low
+    if halving and _eighths_as_beats(envelope, bands.low, frames):
+        tempo /= 2
+        frames = _track(envelope, tempo)
     if len(frames) < 4:
         raise AudioError(f"{name}: no steady beat found")
     beats = librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP).astype(np.float64)
@@ -292,7 +294,7 @@ def _grid_fit(envelope: np.ndarray, tempo: float) -> float:
     beats = librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP)
     if abs(60.0 / float(np.median(np.diff(beats))) / tempo - 1.0) > HELD_TEMPO:
         return 0.0
-    grid = (beats[:-1, None] + np.diff(beats)[:, None] * np.arange(4) / 4).ravel()
+    grid = quarter_slots(beats)
     near = np.zeros(len(envelope), dtype=bool)
     for shift in (-1, 0, 1):
         near[np.clip(_frames(grid, len(envelope)) + shift, 0, len(envelope) - 1)] = True
@@ -399,30 +401,24 @@ BARE_BEATS = 0.15
 SKIPPED_BEATS = 0.35
 
 
-def _eighths_as_beats(envelope: np.ndarray, low: np.ndarray, tempo: float) -> bool:
-    """Whether the beats tracked at ``tempo`` hold every onset while the low drums mark only every
-    other one: then each of those beats is an eighth note of a song at half the tempo."""
-    frames = _track(envelope, tempo)
+def _eighths_as_beats(envelope: np.ndarray, low: np.ndarray, frames: np.ndarray) -> bool:
+    """Whether the tracked beat ``frames`` hold every onset while the low drums mark only every other
+    one: then each of those beats is an eighth note of a song at half the tempo."""
+    import librosa
+
     if len(frames) < 8:
         return False
     strength = np.maximum(0.0, envelope - np.median(envelope))
     bass = np.maximum(0.0, low - np.median(low))
-    beats = librosa_times(frames)
-    per_quarter = []
-    for quarter in range(4):
-        at = _frames(beats[:-1] + np.diff(beats) * quarter / 4, len(envelope))
-        per_quarter.append(float(np.mean([strength[max(0, f - 1) : f + 2].max() for f in at])))
-    total = sum(per_quarter)
-    between = 1.0 - per_quarter[0] / total if total > 0 else 0.0
-    hits = np.array([bass[max(0, f - 1) : f + 2].max() for f in frames])
+    slots = _frames(quarter_slots(librosa.frames_to_time(frames, sr=SAMPLE_RATE, hop_length=HOP)), len(envelope))
+    per_quarter = peaks_near(strength, slots).reshape(-1, 4).mean(axis=0)
+    total = float(per_quarter.sum())
+    between = 1.0 - float(per_quarter[0]) / total if total > 0 else 0.0
+    hits = peaks_near(bass, frames)
     count = len(hits) // 2 * 2
     alternate = sorted([float(hits[0:count:2].mean()), float(hits[1:count:2].mean())])
     evenness = alternate[0] / alternate[1] if alternate[1] > 0 else 1.0
     return between < BARE_BEATS and evenness < SKIPPED_BEATS
-
-
-def librosa_times(frames: np.ndarray) -> np.ndarray:
-    return np.asarray(np.asarray(frames) * HOP / SAMPLE_RATE, dtype=np.float64)
 
 
 FINE_HOP = 64  # 2.9 ms
@@ -489,7 +485,7 @@ def _bar_phase(beats: np.ndarray, bands: _Bands) -> int:
     segments = segments - segments.mean(axis=1, keepdims=True)
     segments = segments / (np.linalg.norm(segments, axis=0, keepdims=True) + 1e-9)
     change = np.concatenate([[0.0], 1.0 - np.sum(segments[:, 1:] * segments[:, :-1], axis=0)])
-    kick = np.array([bands.low[max(0, f - 1) : f + 2].max() for f in frames])
+    kick = peaks_near(bands.low, frames)
     change = np.concatenate([change, [0.0]])  # the last beat has no segment after it
     score = _standard(change) + 0.5 * _standard(kick)
     phases = [float(np.mean(score[phase::4])) for phase in range(4)]
