@@ -17,8 +17,8 @@ def load_call_floor():
         [compiler, "-O2", "-shared", "-fPIC", "-I", sysconfig.get_paths()["include"], str(source), "-o", str(target)],
         check=True,
     )
-    spec = importlib.util.spec_from_file_location("call_floor", target)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("call_floor", target)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     sys.modules["call_floor"] = module
     return module

@@ -43,8 +43,8 @@ def impostor(cls):
 CLAIMANTS = {
     "wrong_type": lambda cls: object(),
     "class_property": claims,
-    "mock_spec": lambda cls: mock.Mock(spec=cls),
-    "non_callable_magic_mock_spec": lambda cls: mock.NonCallableMagicMock(spec=cls),
+    "mock_of_class": lambda cls: mock.Mock(spec=cls),
+    "non_callable_magic_mock_of_class": lambda cls: mock.NonCallableMagicMock(spec=cls),
     "autospec_instance": lambda cls: mock.create_autospec(cls, instance=True),
     "other_bound_class": impostor,
 }
