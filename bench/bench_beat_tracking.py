@@ -1,6 +1,6 @@
 """Beat tracking measured on synthesized songs whose every beat is known.
 
-Every one of the 68 groove styles is rendered (kinetrope_tools.music.synth) at a
+Every one of the 68 groove styles is rendered (songs) at a
 tempo typical of its genre over a bass and pad bed, with a few milliseconds of
 human jitter on each hit, starting on varied beats of the bar; one song ramps its
 tempo and one keeps its drums out for its first 8 seconds. Each song is an
@@ -32,7 +32,8 @@ import zlib
 
 import numpy as np
 
-from kinetrope_tools.music import synth, tracking
+import songs as synth
+from kinetrope_tools.music import tracking
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 SCORES = ROOT / "src" / "data" / "families" / "beat_grooves.cpp"

@@ -20,8 +20,8 @@ import time
 import numpy as np
 
 import kinetrope
-from kinetrope_tools.gallery import build
-from kinetrope_tools.packs import save_pack
+from kinetrope_tools.pictures.gallery import build
+from kinetrope_tools.patterns.packs import save_pack
 
 
 def stand_ins(count: int) -> list[kinetrope.SampledPattern]:
@@ -54,7 +54,7 @@ def main() -> None:
         pack = pathlib.Path(directory) / "pack.json"
         save_pack(pack, extra)
         started, cpu = time.perf_counter(), os.times()
-        build(output, library, processes=args.jobs)
+        build(output, library=library, processes=args.jobs)
         cold = time.perf_counter() - started
         after = os.times()
         cold_cpu = (after.user + after.system + after.children_user + after.children_system) - (

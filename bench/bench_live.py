@@ -77,7 +77,7 @@ def play(loop_class: type[Live], count: int, seconds: float) -> dict[str, float]
     show = parse_show(rig_show(count, sink.getsockname()[1]), "bench.toml")
     output = SacnOutput(show.outputs["sacn"], show.universes)
     try:
-        live = loop_class(show, FixedTempo(124, time.monotonic()), [output], keep_send_times=True)
+        live = loop_class(show, FixedTempo(124, beat_zero_seconds=time.monotonic()), [output], keep_send_times=True)
         live.frame_at(time.monotonic())  # tables built before the clock starts
         cpu, wall = time.process_time(), time.monotonic()
         stats = live.run(seconds)

@@ -23,8 +23,8 @@ from fractions import Fraction
 import av
 
 from kinetrope_tools.clocks import BeatMap
-from kinetrope_tools.music.synth import read_grooves, render as play
-from kinetrope_tools.render import VIDEO_OPTIONS, _frames, _Painter, layout_for, render
+from songs import read_grooves, render as play
+from kinetrope_tools.pictures.render import VIDEO_OPTIONS, _frames, _Painter, layout_for, render
 
 PROJECT = pathlib.Path(__file__).resolve().parent.parent
 CASES = [
@@ -48,7 +48,7 @@ def main() -> None:
         for names, size in CASES:
             out = pathlib.Path(folder) / "out.mp4"
             started = time.perf_counter()
-            done = render(wav, names, out, clock=clock, size=size)
+            done = render(out, wav, names, clock=clock, size=size)
             took = time.perf_counter() - started
             megabytes = out.stat().st_size / 1e6
             print(f"{len(names):>8} {done.width:>5}x{done.height:<4} {done.frames / took:>9.1f} "

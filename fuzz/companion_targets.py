@@ -33,7 +33,7 @@ import kinetrope
 import kinetrope_tools
 from kinetrope_tools import cli
 
-from kinetrope_tools.packs import PackError, dumps_pack
+from kinetrope_tools.patterns.packs import PackError, dumps_pack
 
 PIP_MIN, PIP_MAX = -(2**31), 2**31 - 1
 DEFAULT_NAMES = [entry["name"] for entry in kinetrope.catalogue()]
@@ -164,7 +164,7 @@ def target_load_pack(ws: Workspace) -> None:
     # Every pattern that loads is one the module built; the library may still
     # refuse them together, with a PackError.
     with contextlib.suppress(PackError):
-        kinetrope_tools.packs.library_of(patterns)
+        kinetrope_tools.patterns.packs.library_of(patterns)
     if patterns and rng_choice(ws, [True, False]):
         again = ws.path(".json")
         kinetrope_tools.save_pack(again, patterns)
@@ -278,13 +278,13 @@ def target_clock(ws: Workspace) -> None:
     bpm = rng.choice(HOSTILE_BPM + [rng.uniform(1, 300)])
     zero = rng.choice(HOSTILE_SECONDS + [0.0] * 6)
     try:
-        pip = kinetrope_tools.pips_at(seconds, bpm, zero)
+        pip = kinetrope_tools.pips_at(seconds, bpm, beat_zero_seconds=zero)
     except ValueError:
         return
     if not (isinstance(pip, int) and PIP_MIN <= pip <= PIP_MAX):
         raise Unacceptable(f"pips_at({seconds}, {bpm}, {zero}) gave {pip!r}")
     try:
-        start = kinetrope_tools.seconds_at(pip, bpm, zero)
+        start = kinetrope_tools.seconds_at(pip, bpm, beat_zero_seconds=zero)
     except ValueError:
         return
     if math.isfinite(start) and start > seconds:

@@ -43,8 +43,8 @@ short_pass() {
         source "$scratch/scripts/sanitized_build.sh"
         "$venv/bin/ctest" --test-dir "$sanitized_build" --output-on-failure || status=1
         cd "$scratch"
-        run_sanitized -m pytest -q -p no:cacheprovider tests/test_offset3.py tests/test_builtin_table.py \
-            tests/test_default_sampler.py tests/test_sampled_pattern.py || status=1
+        run_sanitized -m pytest -q -p no:cacheprovider tests/module/test_offset3.py tests/module/test_builtin_table.py \
+            tests/module/test_default_sampler.py tests/module/test_sampled_pattern.py || status=1
         run_sanitized_leak_checked fuzz/hostile_inputs.py --seed 20261210 --seconds "$fuzz_seconds" \
             --module-only || status=1
         check_reports || status=1

@@ -39,7 +39,7 @@ def still(video: pathlib.Path, at: float, output: pathlib.Path) -> None:
 
 
 def demo_video(folder: pathlib.Path, size: int) -> pathlib.Path:
-    from kinetrope_tools.music.synth import read_grooves, render
+    from songs import read_grooves, render
 
     song = render(read_grooves(PROJECT / "src/data/families/beat_grooves.cpp")[GROOVE], 124.0, 12.0,
                   lead_seconds=0.25, sample_rate=44100)

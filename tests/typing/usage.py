@@ -67,7 +67,7 @@ def clocks(path: str) -> float:
     first: float = float(beat_map.beats[0]) + beat_map.bpm + beat_map.offset
     tap = TapTempo(bpm=100.0)
     tempo: float = tap.tap() + tap.tap(1.5)
-    midi = MidiClock(None)
+    midi = MidiClock()
     midi.feed(object(), 2.0)
     with LinkClock(quantum=4) as link:
         link.set_bpm(128.0)

@@ -26,10 +26,8 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
-from ..arrays import PIP_MAX, PIP_MIN
-from ._linear import checked_pip, checked_seconds, settle_floor
+from ..base.pips import PIP_MAX, PIP_MIN, PIPS_PER_BEAT, checked_pip, checked_seconds, exact_floor
 
-PIPS_PER_BEAT = 64
 
 # Each pip between two beats must get its own, later float: beats closer than
 # this many float steps of their own size cannot hold 64 distinct pips.
@@ -100,15 +98,6 @@ class BeatMap:
         self._first_pip = 0
         self.downbeat = downbeat
         self.offset = offset
-
-    @classmethod
-    def from_audio(cls, path: str | os.PathLike[str], bpm: float | None = None,
-                   bpm_range: tuple[float, float] | None = None) -> BeatMap:
-        """The beats of an audio file, tracked; ``bpm`` or ``bpm_range`` guide the tracker's tempo."""
-        from ..music.tracking import track_beats  # type: ignore[import-not-found, unused-ignore]
-
-        beats, downbeat = track_beats(path, bpm=bpm, bpm_range=bpm_range)
-        return cls(beats, downbeat=downbeat)
 
     # -- the map's own numbers
 
@@ -186,7 +175,7 @@ class BeatMap:
         beat = min(max(bisect.bisect_right(times, seconds) - 1, 0), len(times) - 1)
         step = self._steps[min(beat, len(self._steps) - 1)]
         estimate = self._first_pip + PIPS_PER_BEAT * (beat + (seconds - times[beat]) / step)
-        return settle_floor(seconds, estimate, self._seconds_at, "of this beat map")
+        return exact_floor(seconds, estimate, self._seconds_at, "of this beat map")
 
     def bpm_at(self, seconds: float) -> float:
         """The tempo between the beats around ``seconds``; past the ends, the nearest measured one."""

@@ -21,12 +21,11 @@ from typing import TYPE_CHECKING, Any
 if TYPE_CHECKING:
     import asyncio
 
-from ..optional import require
-from ._linear import Line, checked_pip, checked_seconds
+from ..base.optional import require
+from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds
+from ._linear import Line
+from .tempo import checked_bpm
 
-PIPS_PER_BEAT = 64
-# Link's own tempo limits.
-_SLOWEST, _FASTEST = 20.0, 999.0
 # How often the session is read, and how far (in pips) the kept line may
 # drift from it before it is drawn again.
 _POLL_SECONDS = 0.005
@@ -41,10 +40,10 @@ class LinkClock:
     context manager) to leave the session.
     """
 
-    def __init__(self, quantum: int = 4, bpm: float = 120.0, start_timeout: float = 10.0) -> None:
+    def __init__(self, bpm: float = 120.0, *, quantum: int = 4, start_timeout: float = 10.0) -> None:
         if isinstance(quantum, bool) or not isinstance(quantum, int) or not 1 <= quantum <= 64:
             raise ValueError("quantum must be a whole number of beats from 1 to 64")
-        bpm = _checked_bpm(bpm)
+        bpm = checked_bpm(bpm)
         # asyncio too is imported here: it costs more than the rest of the package's clocks.
         import asyncio
 
@@ -144,7 +143,7 @@ class LinkClock:
 
     def set_bpm(self, bpm: float) -> None:
         """Proposes ``bpm`` to the session; every peer follows it (unless another proposes a tempo too)."""
-        bpm = _checked_bpm(bpm)
+        bpm = checked_bpm(bpm)
 
         def propose() -> None:
             self._link.tempo = bpm
@@ -193,11 +192,3 @@ class LinkClock:
     def __repr__(self) -> str:
         line = self._line
         return f"LinkClock(quantum={self.quantum}, bpm={line.bpm if line else math.nan:.2f}, peers={self._peers})"
-
-
-def _checked_bpm(bpm: float) -> float:
-    value = float(bpm)
-    if not (math.isfinite(value) and _SLOWEST <= value <= _FASTEST):
-        raise ValueError(f"bpm must be between {_SLOWEST:g} and {_FASTEST:g}, not {value}")
-    return value
-

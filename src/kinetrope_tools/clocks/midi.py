@@ -18,7 +18,9 @@ import threading
 import time
 from typing import Any
 
-from ._linear import Line, checked_pip, checked_seconds
+from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds
+from ._linear import Line
+from .tempo import checked_bpm
 
 PULSES_PER_BEAT = 24
 # Positions are held in thirds of a pip: a pulse is exactly 8 of them.
@@ -55,10 +57,8 @@ class MidiClock:
     tempo assumed until pulses have measured one.
     """
 
-    def __init__(self, port_name: str | None, smoothing: int = 24, bpm: float = 120.0) -> None:
-        bpm = float(bpm)
-        if not (math.isfinite(bpm) and bpm > 0):
-            raise ValueError("bpm must be finite and positive")
+    def __init__(self, bpm: float = 120.0, *, port_name: str | None = None, smoothing: int = 24) -> None:
+        bpm = checked_bpm(bpm)
         if not (isinstance(smoothing, int) and smoothing >= 2):
             raise ValueError("smoothing must be a whole number of pulses, at least 2")
         self._lock = threading.Lock()

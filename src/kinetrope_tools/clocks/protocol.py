@@ -30,3 +30,29 @@ class Clock(Protocol):
     def pip_now(self) -> int:
         """``pip_at(time.monotonic())``."""
         ...
+
+
+@runtime_checkable
+class Tappable(Protocol):
+    """A clock that follows taps (``TapTempo``)."""
+
+    def tap(self, at_seconds: float | None = None) -> float:
+        """Counts a tap at ``at_seconds`` (default: now) and returns the tempo in effect."""
+        ...
+
+
+@runtime_checkable
+class TempoSettable(Protocol):
+    """A clock whose tempo can be set from outside (a fixed tempo, taps, a Link session)."""
+
+    def set_bpm(self, bpm: float) -> None:
+        """A new tempo from now on, without a jump of the pip in effect."""
+        ...
+
+
+@runtime_checkable
+class Closable(Protocol):
+    """A clock that holds a port, a thread or a session until closed."""
+
+    def close(self) -> None:
+        ...

@@ -20,9 +20,10 @@ import statistics
 import threading
 import time
 
-from ._linear import Line, checked_pip, checked_seconds
+from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds
+from ._linear import Line
+from .tempo import TempoError, checked_bpm
 
-PIPS_PER_BEAT = 64
 
 # A gap of two beats is one missed tap; a pause must be clearly longer.
 _PAUSE_BEATS = 2.25
@@ -34,21 +35,21 @@ _TEMPO_CHANGE = 0.06
 class TapTempo:
     """A clock on ``time.monotonic()`` seconds that follows taps.
 
-    Before the first tap it runs at ``bpm`` from ``start_seconds`` (default:
+    Before the first tap it runs at ``bpm`` from ``beat_zero_seconds`` (default:
     now). ``history`` is how many recent taps the tempo is fitted to. Taps
     less than 60/``max_bpm`` seconds after the first of a run are ignored as
     bounces of the key.
     """
 
-    def __init__(self, bpm: float = 120.0, beats_per_bar: int = 4, history: int = 8,
-                 max_bpm: float = 400.0, start_seconds: float | None = None) -> None:
-        bpm = float(bpm)
-        max_bpm = float(max_bpm)
-        if not (math.isfinite(bpm) and math.isfinite(max_bpm) and 0 < bpm <= max_bpm):
-            raise ValueError("bpm must be finite, positive and at most max_bpm")
+    def __init__(self, bpm: float = 120.0, *, beats_per_bar: int = 4, history: int = 8,
+                 max_bpm: float = 400.0, beat_zero_seconds: float | None = None) -> None:
+        bpm = checked_bpm(bpm)
+        max_bpm = checked_bpm(max_bpm)
+        if bpm > max_bpm:
+            raise TempoError(f"the tempo {bpm:g} is above max_bpm {max_bpm:g}")
         if not (isinstance(beats_per_bar, int) and beats_per_bar >= 1 and isinstance(history, int) and history >= 3):
             raise ValueError("beats_per_bar must be a whole number >= 1 and history a whole number >= 3")
-        start = time.monotonic() if start_seconds is None else checked_seconds(start_seconds)
+        start = time.monotonic() if beat_zero_seconds is None else checked_seconds(beat_zero_seconds)
         self._beats_per_bar = beats_per_bar
         self._history = history
         self._shortest = 60.0 / max_bpm

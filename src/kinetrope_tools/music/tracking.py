@@ -15,7 +15,8 @@ from dataclasses import dataclass
 
 import numpy as np
 
-from ..optional import require
+from ..base.optional import require
+from ..clocks.beat_map import BeatMap
 from .beat_grid import sounding_span, steady_grid
 from .beat_phase import on_the_beat, peaks_near, quarter_slots
 
@@ -65,7 +66,7 @@ class Steps:
 
 
 def track_beats(
-    path: str | os.PathLike[str], bpm: float | None = None, bpm_range: tuple[float, float] | None = None
+    path: str | os.PathLike[str], *, bpm: float | None = None, bpm_range: tuple[float, float] | None = None
 ) -> tuple[np.ndarray, int]:
     """The beat times of the audio file at ``path`` in seconds (ascending float64) and the index of the
     first downbeat among them (best effort).
@@ -77,6 +78,14 @@ def track_beats(
     _check_tempi(bpm, bpm_range)
     audio = load_audio(path)
     return track_audio(audio, SAMPLE_RATE, bpm=bpm, bpm_range=bpm_range, name=str(path))
+
+
+def track_beat_map(
+    path: str | os.PathLike[str], *, bpm: float | None = None, bpm_range: tuple[float, float] | None = None
+) -> BeatMap:
+    """The beat map of the audio file at ``path``: ``track_beats`` made into a clock on the track's time."""
+    beats, downbeat = track_beats(path, bpm=bpm, bpm_range=bpm_range)
+    return BeatMap(beats, downbeat=downbeat)
 
 
 def load_audio(path: str | os.PathLike[str]) -> np.ndarray:

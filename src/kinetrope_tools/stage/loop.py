@@ -19,7 +19,7 @@ from collections.abc import Callable, Sequence
 
 import kinetrope
 
-from ..clocks import Clock, FixedTempo
+from ..clocks import Clock, Tappable, TempoSettable
 from . import control
 from .outputs import Frame, Output
 from .rig import Rig
@@ -49,6 +49,7 @@ class Live:
         show: Show,
         clock: Clock,
         outputs: Sequence[Output],
+        *,
         library: kinetrope.PatternLibrary | None = None,
         fps: float | None = None,
         latency_seconds: float = 0.0,
@@ -98,10 +99,9 @@ class Live:
             end = start + round(beats * kinetrope.PIPS_PER_BEAT)
             self.rig.change(command.target, command.pattern, start, end, self.pip)
         elif isinstance(command, control.Tap):
-            tap = getattr(self.clock, "tap", None)
-            if tap is None:
+            if not isinstance(self.clock, Tappable):
                 raise ValueError("this clock takes no taps")
-            tap(at_seconds=command.at_seconds)
+            self.clock.tap(at_seconds=command.at_seconds)
         elif isinstance(command, control.Tempo):
             self.set_tempo(command.bpm, now)
         elif isinstance(command, control.Blackout):
@@ -111,15 +111,9 @@ class Live:
 
     def set_tempo(self, bpm: float, now: float) -> None:
         """A new tempo from now on, the beat continuing from where it is."""
-        setter = getattr(self.clock, "set_bpm", None)
-        if setter is not None:
-            setter(bpm)
-        elif type(self.clock) is FixedTempo:
-            old = self.clock
-            beats = (now - old.beat_zero_seconds) * old.bpm / 60.0
-            self.clock = FixedTempo(bpm, now - beats * 60.0 / bpm)
-        else:
+        if not isinstance(self.clock, TempoSettable):
             raise ValueError("this clock's tempo is not set from here")
+        self.clock.set_bpm(bpm)
 
     # --- frames ----------------------------------------------------------------------------------------------------
 

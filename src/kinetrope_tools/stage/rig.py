@@ -15,7 +15,7 @@ import numpy as np
 
 import kinetrope
 
-from .. import arrays
+from ..patterns import arrays
 from .mapping import Mapping, to_8bit, to_16bit
 from .show import DMX_CHANNELS, Fixture, Show
 

@@ -18,7 +18,7 @@ from typing import Any
 
 import kinetrope
 
-from ..patterns import PatternSet, UnknownPattern
+from ..patterns.library import PatternSet, UnknownPattern
 from .profiles import DEFAULT_PROFILE, PROFILES, check_channels
 
 SACN_UNIVERSES = range(1, 64000)

@@ -1,0 +1,303 @@
+"""Beat maps and tap tempo: the clocks that need no device."""
+
+from __future__ import annotations
+
+import json
+import math
+import os
+import pathlib
+
+import numpy as np
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+from kinetrope_tools import BeatMap, BeatMapError, Clock, FixedTempo, TapTempo
+
+PIP_MIN, PIP_MAX = -(2**31), 2**31 - 1
+
+# A track at about 124 bpm with a few milliseconds of drift, a tempo ramp
+# from beat 8 on, and its first downbeat at beat 2.
+SWAY = np.cumsum(np.r_[0.731, np.full(8, 60 / 124) + [0.003, -0.002, 0.004, 0, -0.003, 0.001, 0.002, -0.004],
+                       np.linspace(60 / 124, 60 / 132, 8)])
+
+
+@pytest.fixture
+def track() -> BeatMap:
+    return BeatMap(SWAY, downbeat=2)
+
+
+def test_every_clock_follows_the_protocol(track):
+    for clock in (track, TapTempo(), FixedTempo(120.0)):
+        assert isinstance(clock, Clock)
+
+
+@pytest.mark.parametrize(("offset", "downbeat", "beat", "pip"), [
+    (0, 0, 0, 0),
+    (0, 0, 5, 320),
+    (0, 2, 2, 0),          # the first downbeat is pip 0
+    (0, 2, 0, -128),
+    (256, 2, 6, 512),      # moved on by a bar
+    (-64, 3, 3, -64),
+], ids=["plain", "plain-later", "downbeat", "before-downbeat", "bar-offset", "negative-offset"])
+def test_beat_k_sits_at_its_pip(offset, downbeat, beat, pip):
+    beat_map = BeatMap(SWAY, offset=offset, downbeat=downbeat)
+    assert beat_map.seconds_at(pip) == SWAY[beat]
+    assert beat_map.pip_at(SWAY[beat]) == pip
+    assert beat_map.pip_at(np.nextafter(SWAY[beat], -math.inf)) == pip - 1
+
+
+def test_setting_the_downbeat_moves_the_bar_lines(track):
+    track.downbeat = 3
+    assert track.pip_at(SWAY[3]) == 0
+    track.offset = 512
+    assert track.pip_at(SWAY[3]) == 512
+    assert track.pip_at(SWAY[5]) == 640
+
+
+def test_between_beats_the_pips_run_evenly_and_past_the_ends_at_the_nearest_tempo(track):
+    first, second, last = SWAY[0], SWAY[1], SWAY[-1]
+    step, last_step = second - first, SWAY[-1] - SWAY[-2]
+    assert track.pip_at(first + step * 0.5) == -128 + 32
+    assert track.seconds_at(-128 - 64 * 10) == pytest.approx(first - 10 * step, abs=1e-9)
+    assert track.seconds_at(64 * (len(SWAY) - 3) + 64 * 10) == pytest.approx(last + 10 * last_step, abs=1e-9)
+    assert track.bpm_at(first - 100) == pytest.approx(60 / step)
+    assert track.bpm_at(last + 100) == pytest.approx(60 / last_step)
+    assert track.bpm_at(SWAY[12] + 0.01) == pytest.approx(60 / (SWAY[13] - SWAY[12]))
+    assert track.bpm == pytest.approx(60 / np.median(np.diff(SWAY)))
+
+
+def test_every_pip_round_trips_and_pips_never_decrease_across_the_track(track):
+    pips = np.arange(track.pip_at(SWAY[0] - 3), track.pip_at(SWAY[-1] + 3))
+    times = [track.seconds_at(int(p)) for p in pips]
+    assert all(a < b for a, b in zip(times, times[1:]))
+    assert [track.pip_at(t) for t in times] == pips.tolist()
+    samples = np.linspace(SWAY[0] - 3, SWAY[-1] + 3, 5001)
+    assert np.all(np.diff([track.pip_at(t) for t in samples]) >= 0)
+
+
+@settings(max_examples=150, deadline=None)
+@given(
+    start=st.floats(-1e5, 1e5),
+    steps=st.lists(st.floats(0.05, 4.0), min_size=1, max_size=12),
+    downbeat=st.integers(0, 12),
+    offset=st.integers(PIP_MIN, PIP_MAX),
+    pip=st.integers(PIP_MIN, PIP_MAX),
+)
+def test_pip_at_inverts_seconds_at_for_any_pip(start, steps, downbeat, offset, pip):
+    beats = start + np.cumsum([0.0, *steps])
+    beat_map = BeatMap(beats, offset=offset, downbeat=min(downbeat, len(beats) - 1))
+    seconds = beat_map.seconds_at(pip)
+    assert beat_map.pip_at(seconds) == pip
+    if pip < PIP_MAX:
+        assert beat_map.seconds_at(pip + 1) > seconds
+
+
+@pytest.mark.parametrize(("seconds", "pip"), [(-1e12, None), (1e12, None), (math.nan, None), (math.inf, None)],
+                         ids=["far-before", "far-after", "nan", "inf"])
+def test_times_outside_the_pip_range_are_refused(track, seconds, pip):
+    with pytest.raises(ValueError):
+        track.pip_at(seconds)
+
+
+@pytest.mark.parametrize("pip", [PIP_MAX + 1, PIP_MIN - 1, 1.5, "3"], ids=["over", "under", "float", "str"])
+def test_pips_outside_the_range_or_not_whole_are_refused(track, pip):
+    with pytest.raises((ValueError, TypeError)):
+        track.seconds_at(pip)
+
+
+def test_the_edge_pips_round_trip(track):
+    for pip in (PIP_MIN, PIP_MAX):
+        assert track.pip_at(track.seconds_at(pip)) == pip
+
+
+@pytest.mark.parametrize(("beats", "message"), [
+    ([], "the beat list is empty"),
+    ([1.0], "at least two beats"),
+    ([0.0, 0.5, 0.5, 1.0], "beat 2 (0.5 s) is not after beat 1 (0.5 s)"),
+    ([0.0, 0.5, 0.4], "beats must be ascending"),
+    ([0.0, math.nan, 1.0], "beat 1 is not a finite time (nan)"),
+    ([0.0, 0.5, math.inf], "beat 2 is not a finite time (inf)"),
+    ([[0.0, 0.5], [1.0, 1.5]], "flat list"),
+    (["0.0", "zero"], "list of times"),
+    ([1e9, 1e9 + 1e-6], "too close together"),
+    ([0.0, 1e307], "too large"),
+], ids=["empty", "one", "repeated", "backwards", "nan", "inf", "nested", "words", "crowded", "huge"])
+def test_a_bad_beat_list_is_refused_in_one_line(beats, message):
+    with pytest.raises(BeatMapError) as caught:
+        BeatMap(beats)
+    assert message in str(caught.value) and "\n" not in str(caught.value)
+
+
+@pytest.mark.parametrize(("field", "value"), [("downbeat", 99), ("downbeat", -1), ("downbeat", 1.0), ("downbeat", True),
+                                              ("offset", 2**31), ("offset", 0.5)],
+                         ids=["downbeat-past-end", "downbeat-negative", "downbeat-float", "downbeat-bool",
+                              "offset-too-large", "offset-float"])
+def test_a_bad_downbeat_or_offset_is_refused_and_leaves_the_map_alone(track, field, value):
+    with pytest.raises(BeatMapError):
+        setattr(track, field, value)
+    assert (track.downbeat, track.offset, track.pip_at(SWAY[2])) == (2, 0, 0)
+
+
+def test_the_beats_are_a_read_only_copy():
+    beats = SWAY.copy()
+    beat_map = BeatMap(beats)
+    beats[0] = -5.0
+    assert beat_map.beats[0] == SWAY[0]
+    with pytest.raises(ValueError):
+        beat_map.beats[0] = 1.0
+
+
+def test_a_saved_map_loads_back_bit_for_bit(tmp_path, track):
+    track.offset = -256
+    path = tmp_path / "song.beats.json"
+    track.save(path)
+    loaded = BeatMap.load(path)
+    assert [t.hex() for t in loaded.beats.tolist()] == [t.hex() for t in SWAY.tolist()]
+    assert (loaded.downbeat, loaded.offset) == (2, -256)
+    assert [loaded.pip_at(t) for t in np.linspace(-5, 15, 301)] == [track.pip_at(t) for t in np.linspace(-5, 15, 301)]
+    assert os.listdir(tmp_path) == ["song.beats.json"]
+
+
+def test_saving_replaces_a_symlink_instead_of_writing_through_it(tmp_path, track):
+    precious = tmp_path / "precious.txt"
+    precious.write_text("keep me")
+    link = tmp_path / "beats.json"
+    link.symlink_to(precious)
+    track.save(link)
+    assert precious.read_text() == "keep me"
+    assert not link.is_symlink() and BeatMap.load(link).downbeat == 2
+
+
+def test_a_failed_save_leaves_the_old_file_and_no_stray_file(tmp_path, track, monkeypatch):
+    path = tmp_path / "beats.json"
+    path.write_text("old")
+
+    def broken_replace(source, target):
+        raise OSError("disk full")
+
+    monkeypatch.setattr(os, "replace", broken_replace)
+    with pytest.raises(OSError, match="disk full"):
+        track.save(path)
+    assert path.read_text() == "old" and os.listdir(tmp_path) == ["beats.json"]
+
+
+@pytest.mark.parametrize(("text", "message"), [
+    (b"", "not JSON"),
+    (b"{\"beats\": [0, 0.5", "not JSON"),
+    (b"\xff\xfe", "not UTF-8"),
+    (b"[0, 0.5, 1.0]", "is an object"),
+    (b'{"beats": [0, 0.5], "tempo": 120}', "unknown key 'tempo'"),
+    (b'{"downbeat": 0}', '"beats" must be a list'),
+    (b'{"beats": "0 0.5 1"}', '"beats" must be a list'),
+    (b'{"beats": [0, true, 1]}', '"beats" must be a list'),
+    (b'{"beats": []}', "the beat list is empty"),
+    (b'{"beats": [0, NaN, 1]}', "not a finite time"),
+    (b'{"beats": [0, 1e999]}', "not a finite time"),
+    (b'{"beats": [1, 0.5]}', "ascending"),
+    (b'{"beats": [0, 0.5, 1], "downbeat": 3}', "downbeat 3 is not the index of a beat"),
+    (b'{"beats": [0, 0.5, 1], "offset": 1.5}', "offset must be a whole number"),
+], ids=["empty-file", "truncated", "binary", "bare-list", "unknown-key", "no-beats", "beats-text", "beats-bool",
+        "no-beat", "nan", "overflow", "descending", "downbeat-past-end", "offset-float"])
+def test_a_bad_file_is_refused_in_one_line_naming_it(tmp_path, text, message):
+    path = tmp_path / "beats.json"
+    path.write_bytes(text)
+    with pytest.raises(BeatMapError) as caught:
+        BeatMap.load(path)
+    assert message in str(caught.value) and str(path) in str(caught.value) and "\n" not in str(caught.value)
+
+
+@pytest.mark.parametrize(("make", "message"), [
+    (lambda path: os.mkfifo(path), "not a regular file"),
+    (lambda path: path.write_bytes(b"[" * 100_000 + b"]" * 100_000), "nested too deeply"),
+    (lambda path: path.write_bytes(b" " * (64 * 2**20 + 1)), "larger than 64 MiB"),
+], ids=["fifo", "deep", "huge"])
+def test_a_file_that_could_hang_or_flood_the_reader_is_refused(tmp_path, make, message):
+    path = tmp_path / "beats.json"
+    make(path)
+    with pytest.raises(BeatMapError, match=message):
+        BeatMap.load(path)
+
+
+def test_the_file_is_plain_json_a_person_can_edit(tmp_path):
+    path = tmp_path / "beats.json"
+    BeatMap([0.5, 1.0, 1.5], downbeat=1).save(path)
+    assert json.loads(path.read_text()) == {"beats": [0.5, 1.0, 1.5], "downbeat": 1, "offset": 0}
+
+
+# -- tap tempo
+
+def _taps(bpm: float, beats: list[float], jitter: list[float] | None = None, start: float = 100.0) -> list[float]:
+    """Tap times for taps on ``beats`` (beat numbers, may be fractional) at ``bpm``, with optional jitter in seconds."""
+    jitter = jitter or [0.0] * len(beats)
+    return [start + b * 60 / bpm + j for b, j in zip(beats, jitter)]
+
+
+JITTER = [0.004, -0.006, 0.002, 0.005, -0.003, -0.001, 0.006, -0.004, 0.0, 0.003]
+
+# (taps, tempo the clock should have, the time of the last real beat tapped)
+TAP_CASES = {
+    "steady": (_taps(124, list(range(8)), JITTER), 124, _taps(124, [7])[0]),
+    "one-missed": (_taps(124, [0, 1, 2, 4, 5, 6], JITTER), 124, _taps(124, [6])[0]),
+    "missed-last": (_taps(124, [0, 1, 2, 3, 4, 6], JITTER), 124, _taps(124, [6])[0]),
+    "doubled-after": (_taps(124, [0, 1, 2, 3, 3.15, 4, 5], JITTER), 124, _taps(124, [5])[0]),
+    "doubled-before": (_taps(124, [0, 1, 2, 3, 3.7, 4, 5, 6], JITTER), 124, _taps(124, [6])[0]),
+    "doubled-last": (_taps(124, [0, 1, 2, 3, 4, 4.1], JITTER), 124, _taps(124, [4])[0]),
+    "slow": (_taps(72, list(range(5)), JITTER), 72, _taps(72, [4])[0]),
+    "tempo-change": (_taps(120, list(range(8))) + _taps(132, [1, 2, 3], start=_taps(120, [7])[0]),
+                     132, _taps(132, [3], start=_taps(120, [7])[0])[0]),
+    "pause-then-new-tempo": (_taps(120, [0, 1, 2, 3]) + _taps(90, [0, 1, 2], start=_taps(120, [3])[0] + 5.0),
+                             90, _taps(90, [2], start=_taps(120, [3])[0] + 5.0)[0]),
+}
+
+
+@pytest.mark.parametrize(("taps", "bpm", "last_beat"), TAP_CASES.values(), ids=TAP_CASES.keys())
+def test_tap_tempo_finds_the_tempo_and_the_phase(taps, bpm, last_beat):
+    clock = TapTempo(beat_zero_seconds=0.0)
+    for t in taps:
+        clock.tap(t)
+    assert clock.bpm == pytest.approx(bpm, rel=0.01)
+    beat_pip = clock.pip_at(last_beat + 0.008)
+    assert beat_pip % 64 in (0, 1, 2, 63, 62)  # the last tapped beat is a beat, within a few ms of jitter
+    next_beat = round(beat_pip / 64) * 64 + 64
+    assert clock.seconds_at(next_beat) == pytest.approx(last_beat + 60 / bpm, abs=0.012)
+
+
+def test_a_pause_starts_over_on_the_first_beat_of_a_bar_and_keeps_the_tempo():
+    clock = TapTempo(beat_zero_seconds=0.0)
+    for t in _taps(100, [0, 1, 2, 3], start=10.0):
+        clock.tap(t)
+    counted = clock.pip_at(11.9)
+    clock.tap(20.0)  # far more than two beats later
+    assert clock.taps == 1 and clock.bpm == pytest.approx(100)
+    assert clock.pip_at(20.0) % 256 == 0 and clock.pip_at(20.0) > counted
+
+
+def test_before_two_taps_the_default_tempo_runs():
+    clock = TapTempo(bpm=90.0, beat_zero_seconds=5.0)
+    assert (clock.bpm, clock.pip_at(5.0), clock.pip_at(6.0)) == (90.0, 0, 96)
+    clock.tap(7.3)
+    assert clock.bpm == 90.0 and clock.pip_at(7.3) % 256 == 0
+    clock.tap(7.31)  # a bounce of the key
+    assert (clock.bpm, clock.taps) == (90.0, 1)
+    clock.tap(7.3 + 60 / 110)
+    assert clock.bpm == pytest.approx(110)
+
+
+def test_taps_out_of_order_or_not_finite_are_refused():
+    clock = TapTempo(beat_zero_seconds=0.0)
+    clock.tap(10.0)
+    for bad in (9.0, math.nan, math.inf):
+        with pytest.raises(ValueError):
+            clock.tap(bad)
+    assert clock.taps == 1
+
+
+def test_tap_pips_round_trip_near_the_ends_of_their_range():
+    clock = TapTempo(beat_zero_seconds=0.0)
+    for t in _taps(128, range(4)):
+        clock.tap(t)
+    for pip in (PIP_MIN, PIP_MIN + 1, 0, PIP_MAX - 1, PIP_MAX):
+        assert clock.pip_at(clock.seconds_at(pip)) == pip
+    with pytest.raises(ValueError):
+        clock.pip_at(clock.seconds_at(PIP_MAX) + 1.0)
