@@ -72,6 +72,9 @@ struct LaneScore {
     std::string_view grid;
 };
 
+// The suffix of a triplet lane's name.
+inline constexpr std::string_view kTripletMark = " (triplet)";
+
 // The score of one style: its key, its length in bars, its swing (the
 // fraction of a sixteenth by which every off-sixteenth of a straight lane is
 // delayed) and its lanes.

@@ -15,7 +15,6 @@ namespace {
 constexpr int kPipsPerBar = 256;
 constexpr int kStraightSteps = 16;
 constexpr int kTripletSteps = 12;
-constexpr std::string_view kTripletMark = " (triplet)";
 
 [[noreturn]] void refuse(const Score& score, std::string_view lane, const std::string& what) {
     throw std::invalid_argument("score " + std::string(score.key) + ", lane " +
