@@ -35,7 +35,6 @@ import numpy as np
 from kinetrope_tools.music import synth, tracking
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-SCORES = ROOT / "src" / "data" / "families" / "beat_grooves.cpp"
 CACHE = ROOT / "build" / "beat_set"
 WINDOW = 0.070
 SYNTH_CODE = pathlib.Path(synth.__file__).read_bytes()
@@ -147,7 +146,7 @@ def run(
 def timing() -> None:
     import soundfile
 
-    groove = synth.read_grooves(SCORES)["house_classic"]
+    groove = synth.read_grooves()["house_classic"]
     path = CACHE / "four_minutes.wav"
     if not path.exists():
         CACHE.mkdir(parents=True, exist_ok=True)
@@ -198,7 +197,7 @@ def main() -> None:
     if args.latency:
         latency()
         return
-    grooves = synth.read_grooves(SCORES)
+    grooves = synth.read_grooves()
     keys = list(grooves)
     cases = synth.evaluation_set(keys, args.variation)
     if args.styles:

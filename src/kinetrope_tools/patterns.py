@@ -5,6 +5,7 @@ from __future__ import annotations
 import dataclasses
 import difflib
 import fnmatch
+import pathlib
 from collections.abc import Iterable
 
 import numpy as np
@@ -13,11 +14,15 @@ import kinetrope
 
 from . import arrays
 
-_DANCE_SHAPES = {"bounce", "sway", "circle", "figure_eight", "step_touch", "box_step", "helix"}
-_STROKE_RUDIMENTS = {
-    "single_stroke_roll", "double_stroke_roll", "multiple_bounce_roll",
-    "single_paradiddle", "flam", "drag", "five_stroke_roll",
-}
+# builtin_data sits in the folder beside this module, which is to become the
+# patterns package; until this module moves in there, it lends the folder its
+# submodules. Inside that package, or moved anywhere else, this does nothing.
+_FOLDER = pathlib.Path(__file__).with_suffix("")
+if "__path__" not in globals() and _FOLDER.is_dir():
+    __path__ = [str(_FOLDER)]
+
+from kinetrope_tools.patterns import builtin_data
+
 PACK_FAMILY = "pack"
 
 
@@ -26,15 +31,8 @@ class UnknownPattern(LookupError):
 
 
 def family_of(name: str) -> str:
-    """The family a default pattern belongs to, read from its name."""
-    if name in _DANCE_SHAPES:
-        return "shape"
-    if name in _STROKE_RUDIMENTS:
-        return "rudiment"
-    if name == "ochre_background":
-        return "drift"
-    # Tabulated patterns are named <family>_<member>.
-    return name.split("_", 1)[0]
+    """The family a default pattern belongs to, as the table's generator lists it."""
+    return builtin_data.family_of(name)
 
 
 def period_label(period_pips: int) -> str:
