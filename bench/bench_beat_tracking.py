@@ -36,7 +36,6 @@ import songs as synth
 from kinetrope_tools.music import tracking
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-SCORES = ROOT / "src" / "data" / "families" / "beat_grooves.cpp"
 CACHE = ROOT / "build" / "beat_set"
 WINDOW = 0.070
 SYNTH_CODE = pathlib.Path(synth.__file__).read_bytes()
@@ -148,7 +147,7 @@ def run(
 def timing() -> None:
     import soundfile
 
-    groove = synth.read_grooves(SCORES)["house_classic"]
+    groove = synth.read_grooves()["house_classic"]
     path = CACHE / "four_minutes.wav"
     if not path.exists():
         CACHE.mkdir(parents=True, exist_ok=True)
@@ -199,7 +198,7 @@ def main() -> None:
     if args.latency:
         latency()
         return
-    grooves = synth.read_grooves(SCORES)
+    grooves = synth.read_grooves()
     keys = list(grooves)
     cases = synth.evaluation_set(keys, args.variation)
     if args.styles:

@@ -26,7 +26,6 @@ from kinetrope_tools.clocks import BeatMap
 from songs import read_grooves, render as play
 from kinetrope_tools.pictures.render import VIDEO_OPTIONS, _frames, _Painter, layout_for, render
 
-PROJECT = pathlib.Path(__file__).resolve().parent.parent
 CASES = [
     (["figure_eight"], 480),
     (["figure_eight"], 720),
@@ -37,7 +36,7 @@ CASES = [
 
 def main() -> None:
     seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 10.0
-    song = play(read_grooves(PROJECT / "src/data/families/beat_grooves.cpp")["house_classic"], 124.0, seconds,
+    song = play(read_grooves()["house_classic"], 124.0, seconds,
                 lead_seconds=0.25, sample_rate=44100)
     clock = BeatMap(song.beats, downbeat=song.downbeat)
     with tempfile.TemporaryDirectory() as folder:

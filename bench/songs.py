@@ -13,13 +13,14 @@ from __future__ import annotations
 
 import math
 import pathlib
-import re
 import zlib
 from dataclasses import dataclass, field
 
 import numpy as np
 
-PIPS_PER_BEAT = 64  # the pip of the module, restated so that the songs need no build
+from kinetrope_tools.base.pips import PIPS_PER_BEAT
+from kinetrope_tools.patterns import builtin_data
+
 PIPS_PER_BAR = 4 * PIPS_PER_BEAT
 _WEIGHTS = {"x": 1.0, "o": 0.65, "g": 0.35}
 
@@ -60,14 +61,13 @@ def _place(cells: list[str], triplet: bool, swing: float) -> list[tuple[int, flo
     return hits
 
 
-def read_grooves(path: str | pathlib.Path) -> dict[str, Groove]:
-    """Every groove of the beat family's score file (``src/data/families/beat_grooves.cpp``), in order."""
-    text = pathlib.Path(path).read_text(encoding="utf-8")
+def read_grooves() -> dict[str, Groove]:
+    """Every groove of the beat family, in style order."""
     grooves = {}
-    for key, bars, swing, body in re.findall(r'\{"(\w+)", (\d+), ([\d.]+), \{\n(.*?)\n    \}\},', text, re.S):
-        grids = dict(re.findall(r'\{"([a-z ()]+)",\s+"([xog. |]+)"\}', body))
-        groove = Groove.from_grids(key, grids, float(swing))
-        grooves[key] = Groove(key, PIPS_PER_BAR * int(bars), groove.lanes)
+    for score in builtin_data.grooves():
+        grids = {lane.name + (" (triplet)" if lane.triplet else ""): lane.grid for lane in score.lanes}
+        groove = Groove.from_grids(score.key, grids, score.swing)
+        grooves[score.key] = Groove(score.key, PIPS_PER_BAR * score.bars, groove.lanes)
     return grooves
 
 

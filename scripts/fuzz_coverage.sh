@@ -26,9 +26,15 @@ rm -rf "$report"
 mkdir -p "$report"
 
 cd "$project_root"
-# The module from the coverage build, the companion package from the sources.
-PYTHONPATH="$coverage_build/src/python:$project_root/src" \
-    "$python" -m coverage run --data-file="$report/.coverage" --source="$project_root/src/kinetrope_tools" \
+# The module from the coverage build, the companion package from the sources,
+# copied beside the data the build generated for it as the wheel places them.
+staged="$coverage_build/staged"
+rm -rf "$staged"
+mkdir -p "$staged"
+cp -r "$project_root/src/kinetrope_tools" "$staged/"
+cp "$coverage_build/src/data/generated/builtin.json" "$staged/kinetrope_tools/patterns/"
+PYTHONPATH="$coverage_build/src/python:$staged" \
+    "$python" -m coverage run --data-file="$report/.coverage" --source="$staged/kinetrope_tools" \
     "${3:-fuzz/hostile_inputs.py}" --seconds "${1:-60}" --seed "${2:-20261210}" >"$report/fuzz.txt" 2>&1 ||
     echo "(the fuzz pass failed: see $report/fuzz.txt; the coverage is of the run up to then)"
 head -n 1 "$report/fuzz.txt"

@@ -41,7 +41,7 @@ def still(video: pathlib.Path, at: float, output: pathlib.Path) -> None:
 def demo_video(folder: pathlib.Path, size: int) -> pathlib.Path:
     from songs import read_grooves, render
 
-    song = render(read_grooves(PROJECT / "src/data/families/beat_grooves.cpp")[GROOVE], 124.0, 12.0,
+    song = render(read_grooves()[GROOVE], 124.0, 12.0,
                   lead_seconds=0.25, sample_rate=44100)
     song.write(folder / "house.wav")
     video = folder / "house.mp4"

@@ -24,6 +24,11 @@ struct Row {
 };
 using Rows = std::vector<Row>;
 
+// Rows as points: sums, differences and scaling, coordinate by coordinate.
+inline Row operator+(const Row& a, const Row& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Row operator-(const Row& a, const Row& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Row operator*(double k, const Row& a) { return {k * a.x, k * a.y, k * a.z}; }
+
 struct Record {
     std::string name;
     std::string description;

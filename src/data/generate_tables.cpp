@@ -1,9 +1,11 @@
 // Builds the built-in pattern table: runs every family in table order, rounds
 // each value to 12 decimal places, checks the invariants every record must
-// meet, and writes three files for the module build:
+// meet, and writes three files for the module build and one for the companion
+// package:
 //   builtin_records.cpp  the records (with one sampler each) and the name index
 //   builtin_samples.bin  the rows, as little-endian doubles x, y, z
 //   builtin_samples.S    an assembler file that places the .bin in .rodata
+//   builtin.json         the beat scores and every default pattern's family
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "builtin_json.hpp"
 #include "families.hpp"
 
 namespace gen {
@@ -381,6 +384,7 @@ int main(int argc, char** argv) {
         gen::check_whole_table(table);
         gen::write_samples(table, dir + "/builtin_samples.bin", dir + "/builtin_samples.S");
         gen::write_records(table, dir + "/builtin_records.cpp");
+        gen::write_builtin_json(table, dir + "/builtin.json");
         std::cout << "generate_tables: " << table.size() << " patterns\n";
     } catch (const std::exception& e) {
         std::cerr << "generate_tables: " << e.what() << "\n";

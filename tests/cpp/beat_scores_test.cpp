@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "families/beat.hpp"
+#include "families/beat/beat.hpp"
 
 namespace {
 

@@ -1,7 +1,6 @@
 """Beat tracking on short synthesized songs whose every beat is known, its errors, and ``kinetrope beats``."""
 
 import json
-import pathlib
 
 import numpy as np
 import pytest
@@ -30,11 +29,6 @@ def matched(beats, truth, window=0.07):
 
 def song(grids, bpm, seconds=10.0, **options):
     return synth.render(synth.Groove.from_grids("test", grids, options.pop("swing", 0.0)), bpm, seconds, **options)
-
-
-def synth_scores():
-    """The beat family's groove scores, which the benchmark's songs are played from."""
-    return pathlib.Path(__file__).resolve().parents[2] / "src" / "data" / "families" / "beat_grooves.cpp"
 
 
 @pytest.fixture(scope="module")
@@ -158,7 +152,7 @@ def test_music_given_tempo_and_tempo_range_are_followed():
 def test_music_a_range_below_the_tempo_gives_its_half():
     """A candidate at 99 BPM (4/5 of 124) once won: the tracker's beats at that tempo drift back to
     124, whose grid they then fit. A tempo whose beats the tracker does not keep is refused."""
-    groove = synth.read_grooves(synth_scores())["house_classic"]
+    groove = synth.read_grooves()["house_classic"]
     house = synth.render(groove, 124.0, 60.0, start_beat=3, lead_seconds=0.25, sample_rate=44100)
     beats, _ = track_audio(house.audio, house.sample_rate, bpm_range=(60.0, 100.0))
     assert 60.0 / np.median(np.diff(beats)) == pytest.approx(62.0, rel=0.02)

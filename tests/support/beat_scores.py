@@ -1,14 +1,13 @@
-"""The beat scores as the tests read them: straight from the generator's data
-file, with the hits placed by the same rules, worked out afresh here (a
-sixteenth step s of bar b at 256 b + 16 s, an odd step late by round(16 swing),
-a triplet step at 256 b + round(256 s / 12)), and the lanes gathered into the
-roles that the motions follow."""
+"""The beat scores as the tests read them: as the generator writes them for the
+companion package, with the hits placed by the same rules, worked out afresh
+here (a sixteenth step s of bar b at 256 b + 16 s, an odd step late by
+round(16 swing), a triplet step at 256 b + round(256 s / 12)), and the lanes
+gathered into the roles that the motions follow."""
 
-import pathlib
-import re
 from dataclasses import dataclass
 
-SCORES = pathlib.Path(__file__).resolve().parents[2] / "src" / "data" / "families" / "beat_grooves.cpp"
+from kinetrope_tools.patterns import builtin_data
+
 WEIGHTS = {"x": 1.0, "o": 0.65, "g": 0.35}
 KICK = {"kick", "break kick"}
 # The backbeat's stand-ins, nearest first; a bare kick pulse has none. A
@@ -93,15 +92,11 @@ def _place(grid, triplet, swing):
 
 def read_scores():
     """Every score in style order, keyed by style."""
-    text = SCORES.read_text(encoding="utf-8")
     scores = {}
-    for key, bars, swing, body in re.findall(r'\{"(\w+)", (\d+), ([\d.]+), \{\n(.*?)\n    \}\},', text, re.S):
+    for score in builtin_data.grooves():
         lanes = {}
-        triplet = False
-        for name, grid in re.findall(r'\{"([a-z ()]+)",\s+"([xog. |]+)"\}', body):
-            lane_triplet = name.endswith(" (triplet)")
-            triplet |= lane_triplet
-            name = name.removesuffix(" (triplet)")
-            lanes.setdefault(name, []).extend(_place(grid, lane_triplet, float(swing)))
-        scores[key] = Score(key, 256 * int(bars), lanes, float(swing), triplet)
+        for lane in score.lanes:
+            lanes.setdefault(lane.name, []).extend(_place(lane.grid, lane.triplet, score.swing))
+        triplet = any(lane.triplet for lane in score.lanes)
+        scores[score.key] = Score(score.key, 256 * score.bars, lanes, score.swing, triplet)
     return scores

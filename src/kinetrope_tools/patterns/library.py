@@ -11,30 +11,19 @@ import numpy as np
 
 import kinetrope
 
-from . import arrays
+from ..base.errors import KinetropeError
+from . import arrays, builtin_data
 
-_DANCE_SHAPES = {"bounce", "sway", "circle", "figure_eight", "step_touch", "box_step", "helix"}
-_STROKE_RUDIMENTS = {
-    "single_stroke_roll", "double_stroke_roll", "multiple_bounce_roll",
-    "single_paradiddle", "flam", "drag", "five_stroke_roll",
-}
 PACK_FAMILY = "pack"
 
 
-class UnknownPattern(LookupError):
+class UnknownPattern(KinetropeError, LookupError):
     """A name or glob that matches no pattern; the message suggests the nearest names."""
 
 
 def family_of(name: str) -> str:
-    """The family a default pattern belongs to, read from its name."""
-    if name in _DANCE_SHAPES:
-        return "shape"
-    if name in _STROKE_RUDIMENTS:
-        return "rudiment"
-    if name == "ochre_background":
-        return "drift"
-    # Tabulated patterns are named <family>_<member>.
-    return name.split("_", 1)[0]
+    """The family a default pattern belongs to, as the table's generator lists it."""
+    return builtin_data.family_of(name)
 
 
 def period_label(period_pips: int) -> str:

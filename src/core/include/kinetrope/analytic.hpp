@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "kinetrope/pattern_info.hpp"
 #include "kinetrope/time.hpp"
@@ -15,6 +16,7 @@ using AnalyticFunction = Offset3 (*)(std::int32_t) noexcept;
 struct AnalyticPattern {
     PatternInfo info;
     AnalyticFunction function;
+    std::string_view family;  // what the companion lists it under: "shape", "drift" or "rudiment"
 };
 
 inline constexpr std::size_t ANALYTIC_PATTERN_COUNT = 15;
