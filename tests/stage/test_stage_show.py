@@ -207,6 +207,45 @@ def test_bad_shows_are_refused_naming_file_fixture_and_key(text, expected):
         assert problem.startswith(start), problem
 
 
+# Every key a show may hold, by where it goes.
+KEYS = {
+    "top": ["fps", "beats_per_bar", "crossfade_beats", "on_stop", "output", "profile", "fixture", "group"],
+    "fixture": ["name", "pattern", "profile", "channels", "fixed", "invert_pan", "invert_tilt", "swap_pan_tilt",
+                "pan_range", "tilt_range", "size", "speed", "phase_pips", "universe", "address"],
+    "group": ["fixtures", "spread", "pattern", "profile", "channels", "fixed", "size", "speed"],
+    "profile": ["channels", "fixed"],
+    "sacn": ["destination", "port", "bind_address", "bind_port", "priority", "source_name"],
+    "osc": ["destination", "prefix"],
+}
+
+
+def placed(where, line):
+    if where == "top":
+        return line + "\n" + HEADS
+    if where == "fixture":
+        return HEADS.replace('[[fixture]]\nname = "b"', f'[[fixture]]\n{line}\nname = "b"')
+    if where == "group":
+        return HEADS + f'[[group]]\nname = "g"\nfixtures = ["a"]\n{line}\n'
+    if where == "profile":
+        return HEADS + f'[profile.p]\n{line}\n'
+    if where == "sacn":
+        return HEADS.replace('destination = "127.0.0.1"', line)
+    return HEADS + f'[output.osc]\ndestination = "127.0.0.1:9000"\n{line}\n'
+
+
+@pytest.mark.parametrize("value", ["[1]", "{ a = 1 }", "[{ a = 1 }]", "1979-05-27", "true", "inf", "-1", '"\\u0000"',
+                                   "[" * 200 + "]" * 200],
+                         ids=["list", "table", "array of tables", "date", "flag", "infinity", "negative", "NUL",
+                              "deep list"])
+def test_a_value_of_any_kind_under_any_key_is_a_fault_said_or_a_valid_show(value):
+    for where, keys in KEYS.items():
+        for key in keys:
+            try:
+                parse_show(placed(where, f"{key} = {value}"), "show.toml")
+            except ShowError as error:
+                assert all(line.startswith("show.toml: ") for line in error.problems), (where, key)
+
+
 def test_fixed_values_come_from_the_profile_then_the_group_then_the_fixture():
     heads = HEADS.replace('name = "b"', 'name = "b"\nprofile = "wash"\nfixed = { colour = 9 }')
     show = parse(heads.replace("address = 5", "address = 7") + """

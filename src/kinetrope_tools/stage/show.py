@@ -294,10 +294,10 @@ def _profile_check(profiles: Mapping[str, _Layout | None]) -> Any:
     index = CloseNames(profiles)
 
     def check(value: Any) -> str | None:
-        if value in profiles:
-            return None
         if not isinstance(value, str):
             return "must be the name of a profile"
+        if value in profiles:
+            return None
         close = index.nearest(value, n=1)
         return f"unknown profile {value!r}" + (f"; did you mean {close[0]}?" if close
                                                else f" (profiles: {', '.join(profiles)})")
