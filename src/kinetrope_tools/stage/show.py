@@ -275,16 +275,14 @@ def _profiles(reader: _Reader, document: dict[str, Any]) -> dict[str, _Layout | 
             continue
         settings = reader.table(where, table, _PROFILE)
         profiles[name] = None
-        if "channels" not in settings:
-            if isinstance(table, dict) and "channels" not in table:
-                reader.fault(where, "channels", "is required")
-            continue
+        if isinstance(table, dict) and "channels" not in table:
+            reader.fault(where, "channels", "is required")
+        if "channels" not in settings or len(settings) < len(table):
+            continue  # said
         layout = _Layout(tuple(settings["channels"]), settings.get("fixed", {}))
         problem = strangers(layout.fixed, layout.channels)
         if problem:
             reader.fault(where, "fixed", problem)
-        elif isinstance(table, dict) and "fixed" in table and "fixed" not in settings:
-            continue  # its fixed values are faulty
         else:
             profiles[name] = layout
     return profiles
@@ -330,7 +328,7 @@ def _entries(reader: _Reader, document: dict[str, Any], kind: str) -> list[_Entr
 def _groups(reader: _Reader, entries: list[_Entry], fixtures: set[str], keys: Mapping[str, Any]) -> _Groups:
     """Each group's own settings, and each member's place in it."""
     groups = _Groups()
-    for entry in entries:  # (a group with a faulty key is kept: its members are not built, so say no more)
+    for entry in entries:
         if entry.name in fixtures:  # a control message names a fixture or a group: never both
             reader.fault(entry.where, "name", "a fixture has this name")
         settings = reader.table(entry.where, entry.table, keys)
