@@ -70,7 +70,7 @@ def test_speed_and_phase_move_the_pattern_pip(speed, phase):
         assert offsets[0].tolist() == list(expected), pip
 
 
-def test_a_group_spread_offsets_each_member_evenly_and_follows_a_new_pattern():
+def test_a_group_spread_makes_each_member_lag_the_one_before_and_follows_a_new_pattern():
     names = ["h1", "h2", "h3", "h4"]
     fixtures = "".join(f'[[fixture]]\nname = "{n}"\nuniverse = 1\naddress = {1 + 4 * i}\n'
                        for i, n in enumerate(names))
@@ -78,16 +78,19 @@ def test_a_group_spread_offsets_each_member_evenly_and_follows_a_new_pattern():
     text = text.replace("'", '"')
     rig = Rig(parse_show(text, "show.toml"))
     period = PERIODS["circle"]
+    quarter = period // 4
     for pip in [0, 5, 300]:
         offsets = rig.offsets(pip)
         for i in range(4):
-            assert offsets[i].tolist() == list(kinetrope.sample("circle", pip + i * period // 4).as_tuple())
+            assert offsets[i].tolist() == list(kinetrope.sample("circle", pip - i * quarter).as_tuple())
+    # A chase from the first head to the last: what h1 shows now, h2 shows a quarter period later.
+    assert rig.offsets(quarter)[1].tolist() == rig.offsets(0)[0].tolist() != rig.offsets(0)[1].tolist()
     # A pattern of another period spreads by its own period.
     rig.change("heads", "lfo_breathe", 0, 0, 0)
     new_period = PERIODS["lfo_breathe"]
     offsets = rig.offsets(64)
     for i in range(4):
-        assert offsets[i].tolist() == list(kinetrope.sample("lfo_breathe", 64 + round(i / 4 * new_period)).as_tuple())
+        assert offsets[i].tolist() == list(kinetrope.sample("lfo_breathe", 64 - round(i / 4 * new_period)).as_tuple())
 
 
 def test_a_crossfade_holds_the_old_pattern_until_its_start_and_ends_on_the_new_one():
@@ -111,3 +114,63 @@ def test_home_centres_every_channel_and_blackout_zeroes_only_dimmers():
     _, dmx = rig.frame(10, dimmed=True)
     x, y, z = kinetrope.sample("helix", 10).as_tuple()
     assert dmx[0, 99:104].tolist() == channels(x, y, z)[:4] + [0]
+
+
+SPOT16 = """
+[output.sacn]
+
+[profile.spot16]
+channels = ["pan", "tilt", "pan_fine", "tilt_fine", "speed", "dimmer", "shutter", "colour",
+            "gobo", "gobo_rotation", "prism", "focus", "zoom", "frost", "control", "macro"]
+
+[profile.spot16.fixed]
+speed = 0
+shutter = 255
+colour = 0
+gobo = 0
+gobo_rotation = 0
+prism = 0
+focus = 128
+frost = 0
+control = 0
+macro = 0
+
+[[fixture]]
+name = "f"
+universe = 3
+address = 100
+profile = "spot16"
+pattern = "helix"
+fixed = { colour = 40, dimmer = 255 }
+"""
+SPOT16_CHANNELS = ["pan", "tilt", "pan_fine", "tilt_fine", "speed", "dimmer", "shutter", "colour", "gobo",
+                   "gobo_rotation", "prism", "focus", "zoom", "frost", "control", "macro"]
+
+
+def test_fixed_channels_hold_their_values_beside_the_moving_ones_in_any_order():
+    rig = Rig(parse_show(SPOT16, "show.toml"))
+    held = {"speed": 0, "dimmer": 255, "shutter": 255, "colour": 40, "gobo": 0, "gobo_rotation": 0, "prism": 0,
+            "focus": 128, "frost": 0, "control": 0, "macro": 0}
+    for pip in PIPS:
+        _, dmx = rig.frame(pip)
+        pan_coarse, pan_fine, tilt_coarse, tilt_fine, zoom = channels(*kinetrope.sample("helix", pip).as_tuple(),
+                                                                      extra="zoom")
+        following = {"pan": pan_coarse, "tilt": tilt_coarse, "pan_fine": pan_fine, "tilt_fine": tilt_fine,
+                     "zoom": zoom}
+        expected = [{**held, **following}[name] for name in SPOT16_CHANNELS]
+        assert dmx[0, 99:115].tolist() == expected, pip
+        assert not dmx[0, :99].any() and not dmx[0, 115:].any()
+    # Home centres what moves and keeps what is held; a blackout zeroes every dimmer, a held one too, and no more.
+    _, dmx = rig.frame(10, home=True)
+    assert dmx[0, 99:115].tolist() == [128, 128, 0, 0, 0, 255, 255, 40, 0, 0, 0, 128, 128, 0, 0, 0]
+    _, dmx = rig.frame(10, home=True, dimmed=True)
+    assert dmx[0, 99:115].tolist() == [128, 128, 0, 0, 0, 0, 255, 40, 0, 0, 0, 128, 128, 0, 0, 0]
+
+
+def test_an_unknown_pattern_asked_for_while_playing_names_the_closest_and_changes_nothing():
+    rig = Rig(show_of('pattern = "circle"'))
+    before = rig.offsets(100).tolist()
+    with pytest.raises(KeyError) as caught:  # the frame loop reports a KeyError and drops the command
+        rig.change("f", "circel", 256, 512, at_pip=100)
+    assert caught.value.args[0] == "unknown pattern 'circel'; did you mean circle?"
+    assert rig.offsets(100).tolist() == before and rig.pattern == ["circle"]

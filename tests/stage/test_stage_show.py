@@ -2,11 +2,16 @@
 
 from __future__ import annotations
 
+import os
+import resource
+import subprocess
+import sys
 import textwrap
 
 import pytest
 
-from kinetrope_tools.stage.show import ShowError, load_show, parse_show
+from kinetrope_tools import KinetropeError
+from kinetrope_tools.stage.show import MAX_SHOW_BYTES, SHOWN_PROBLEMS, ShowError, load_show, parse_show
 
 HEADS = """
 [output.sacn]
@@ -58,9 +63,14 @@ size = 0.5
 
 
 BAD_SHOWS = [
-    ("unknown top key", "fsp = 44\n" + HEADS, ["show.toml: key 'fsp': unknown key"]),
-    ("unknown fixture key", HEADS.replace('name = "b"', 'name = "b"\npan_rnage = 0.5'),
-     ["show.toml: fixture 'b': key 'pan_rnage': unknown key"]),
+    ("misspelt top key", "fsp = 44\n" + HEADS, ["show.toml: key 'fsp': unknown key; did you mean fps?"]),
+    ("misspelt fixture key", HEADS.replace('name = "b"', 'name = "b"\npan_rnage = 0.5'),
+     ["show.toml: fixture 'b': key 'pan_rnage': unknown key; did you mean pan_range?"]),
+    ("misspelt address", HEADS.replace("address = 5", "adress = 5"),
+     ["show.toml: fixture 'b': key 'adress': unknown key; did you mean address?",
+      "show.toml: fixture 'b': key 'address': is required with universe"]),
+    ("unknown key like none", HEADS.replace('name = "b"', 'name = "b"\nqqq = 1'),
+     ["show.toml: fixture 'b': key 'qqq': unknown key (known: address, channels, fixed,"]),
     ("unknown pattern with the closest names",
      HEADS.replace('pattern = "circle"\nuniverse = 1\naddress = 5', 'pattern = "beat_house_clasic_figure8"\n'
                    'universe = 1\naddress = 5'),
@@ -114,6 +124,8 @@ BAD_SHOWS = [
     ("unknown group pattern", HEADS + '[[group]]\nname = "g"\nfixtures = ["a"]\npattern = "circel"\n',
      ["show.toml: group 'g': key 'pattern': unknown pattern 'circel'; did you mean circle"]),
     ("unknown output", HEADS + '[output.dmx]\ndestination = "x"\n', ["show.toml: key 'output.dmx': unknown output"]),
+    ("misspelt output", HEADS + '[output.artnte]\ndestination = "x"\n',
+     ["show.toml: key 'output.artnte': unknown output (did you mean artnet?)"]),
     ("OSC destination without a port", HEADS + '[output.osc]\ndestination = "127.0.0.1"\n',
      ["show.toml: output 'osc': key 'destination': must be \"HOST:PORT\""]),
     ("Art-Net without a destination", HEADS + "[output.artnet]\nport = 6454\n",
@@ -125,6 +137,63 @@ BAD_SHOWS = [
     ("every fault at once", "fsp = 1\n" + HEADS.replace("address = 5", "address = 600"),
      ["show.toml: key 'fsp': unknown key", "show.toml: fixture 'b': key 'address': must be a whole number"]),
     ("not TOML", "fps = \n", ["show.toml: not valid TOML"]),
+    # Settings are checked where they enter, as what they will be used for.
+    ("fps that overflows", "fps = 1e-300\n" + HEADS, ["show.toml: key 'fps': must be a number in [1, 1000]"]),
+    ("fps below one a second", "fps = 0.01\n" + HEADS, ["show.toml: key 'fps': must be a number in [1, 1000]"]),
+    ("fps past the range", "fps = 1001\n" + HEADS, ["show.toml: key 'fps': must be a number in [1, 1000]"]),
+    *[(f"OSC prefix {label}", HEADS + f'[output.osc]\ndestination = "127.0.0.1:9000"\nprefix = "{prefix}"\n',
+       ["show.toml: output 'osc': key 'prefix': must be an OSC address such as \"/kinetrope\""])
+      for label, prefix in [("with a NUL", "/a\\u0000b"), ("with a space", "/a b"), ("with a pattern character", "/a*"),
+                            ("with an empty part", "/a//b"), ("ending in a slash", "/a/"), ("not ASCII", "/\u00e9")]],
+    ("sACN with only OSC points", '[output.sacn]\n[[fixture]]\nname = "p"\npattern = "circle"\n',
+     ["show.toml: output 'sacn': would send nothing: no fixture has a universe and an address"]),
+    ("Art-Net with only OSC points", '[output.artnet]\ndestination = "127.0.0.1"\n'
+     '[[fixture]]\nname = "p"\npattern = "circle"\n',
+     ["show.toml: output 'artnet': would send nothing: no fixture has a universe and an address"]),
+    ("sACN source name past 63 bytes", HEADS.replace('destination = "127.0.0.1"', f'source_name = "{"\u00e9" * 32}"'),
+     ["show.toml: output 'sacn': key 'source_name': must be at most 63 bytes of UTF-8 (this is 64)"]),
+    ("sACN bind address as a name", HEADS.replace('destination = "127.0.0.1"', 'bind_address = "localhost"'),
+     ["show.toml: output 'sacn': key 'bind_address': must be an IPv4 address such as \"0.0.0.0\""]),
+    ("sACN bind address out of range", HEADS.replace('destination = "127.0.0.1"', 'bind_address = "10.0.0.256"'),
+     ["show.toml: output 'sacn': key 'bind_address': must be an IPv4 address"]),
+    ("destination past IPv4", HEADS.replace('destination = "127.0.0.1"', 'destination = "999.999.1.1"'),
+     ["show.toml: output 'sacn': key 'destination': '999.999.1.1' is not an IPv4 address"]),
+    ("destination no host can have", HEADS.replace('destination = "127.0.0.1"', 'destination = "desk one"'),
+     ["show.toml: output 'sacn': key 'destination': 'desk one' is neither a host name nor an IPv4 address"]),
+    ("OSC host past IPv4", HEADS + '[output.osc]\ndestination = "999.999.1.1:9000"\n',
+     ["show.toml: output 'osc': key 'destination': must be \"HOST:PORT\": '999.999.1.1' is not an IPv4 address"]),
+    ("nested too deeply", "x = " + "[" * 3000 + "]" * 3000 + "\n" + HEADS, ["show.toml: not valid TOML: nested too deeply"]),
+    ("a number of 5,000 digits", "fps = " + "1" * 5000 + "\n" + HEADS,
+     ["show.toml: not valid TOML: a number of more than"]),
+    # Profiles and fixed channels.
+    ("a channel with no value", HEADS.replace('name = "b"', 'name = "b"\nchannels = ["pan", "tilt", "shutter"]'),
+     ["show.toml: fixture 'b': key 'channels': channel 'shutter' neither follows the pattern"]),
+    ("a misspelt kind of channel", HEADS.replace('name = "b"', 'name = "b"\nchannels = ["pan", "tilt", "dimer"]'),
+     ["show.toml: fixture 'b': key 'channels': channel 'dimer' neither follows the pattern (as pan, pan_fine, tilt, "
+      "tilt_fine, dimmer, zoom do) nor has a value in 'fixed'; did you mean dimmer?"]),
+    ("a fixed value for no channel", HEADS.replace('name = "b"', 'name = "b"\nfixed = { shuter = 255 }'),
+     ["show.toml: fixture 'b': key 'fixed': no channel is named 'shuter' (channels: pan, pan_fine, tilt, tilt_fine)"]),
+    ("a misspelt fixed channel", HEADS.replace('name = "b"', 'name = "b"\nchannels = ["pan", "tilt", "shutter"]\n'
+                                               'fixed = { shuter = 255, shutter = 1 }'),
+     ["show.toml: fixture 'b': key 'fixed': no channel is named 'shuter'; did you mean shutter?"]),
+    ("a fixed value past 255", HEADS.replace('name = "b"', 'name = "b"\nchannels = ["pan", "tilt", "shutter"]\n'
+                                             'fixed = { shutter = 256 }'),
+     ["show.toml: fixture 'b': key 'fixed': channel 'shutter': must be a whole number in 0..255"]),
+    ("fixed values that are no table", HEADS.replace('name = "b"', 'name = "b"\nfixed = [255]'),
+     ["show.toml: fixture 'b': key 'fixed': must be a table of channel names and values"]),
+    ("a group's fixed value for no channel", HEADS + '[[group]]\nname = "g"\nfixtures = ["a", "b"]\nfixed = { gobo = 1 }\n',
+     ["show.toml: group 'g': key 'fixed': no channel is named 'gobo'"]),
+    ("a profile's fixed value for no channel", HEADS + '[profile.spot]\nchannels = ["pan", "tilt"]\nfixed = { gobo = 1 }\n',
+     ["show.toml: profile 'spot': key 'fixed': no channel is named 'gobo'"]),
+    ("a profile without channels", HEADS + '[profile.spot]\nfixed = { gobo = 1 }\n',
+     ["show.toml: profile 'spot': key 'channels': is required"]),
+    ("a profile of a built-in name", HEADS + '[profile.pan8_tilt8]\nchannels = ["pan"]\n',
+     ["show.toml: profile 'pan8_tilt8': a built-in profile has this name"]),
+    ("a misspelt profile", HEADS.replace('name = "b"', 'name = "b"\nprofile = "pan16_tilt16_dimer"'),
+     ["show.toml: fixture 'b': key 'profile': unknown profile 'pan16_tilt16_dimer'; did you mean pan16_tilt16_dimmer?"]),
+    ("more channels than fit", HEADS.replace('name = "b"', 'name = "b"\nchannels = ["pan", "tilt", "c1", "c2"]\n'
+                                            'fixed = { c1 = 0, c2 = 0 }').replace("address = 5", "address = 510"),
+     ["show.toml: fixture 'b': key 'address': 510 with 4 channels runs past channel 512 (to 513)"]),
 ]
 
 
@@ -136,6 +205,143 @@ def test_bad_shows_are_refused_naming_file_fixture_and_key(text, expected):
     assert len(problems) == len(expected), problems
     for problem, start in zip(problems, expected):
         assert problem.startswith(start), problem
+
+
+# Every key a show may hold, by where it goes.
+KEYS = {
+    "top": ["fps", "beats_per_bar", "crossfade_beats", "on_stop", "output", "profile", "fixture", "group"],
+    "fixture": ["name", "pattern", "profile", "channels", "fixed", "invert_pan", "invert_tilt", "swap_pan_tilt",
+                "pan_range", "tilt_range", "size", "speed", "phase_pips", "universe", "address"],
+    "group": ["fixtures", "spread", "pattern", "profile", "channels", "fixed", "size", "speed"],
+    "profile": ["channels", "fixed"],
+    "sacn": ["destination", "port", "bind_address", "bind_port", "priority", "source_name"],
+    "osc": ["destination", "prefix"],
+}
+
+
+def placed(where, line):
+    if where == "top":
+        return line + "\n" + HEADS
+    if where == "fixture":
+        return HEADS.replace('[[fixture]]\nname = "b"', f'[[fixture]]\n{line}\nname = "b"')
+    if where == "group":
+        return HEADS + f'[[group]]\nname = "g"\nfixtures = ["a"]\n{line}\n'
+    if where == "profile":
+        return HEADS + f'[profile.p]\n{line}\n'
+    if where == "sacn":
+        return HEADS.replace('destination = "127.0.0.1"', line)
+    return HEADS + f'[output.osc]\ndestination = "127.0.0.1:9000"\n{line}\n'
+
+
+@pytest.mark.parametrize("value", ["[1]", "{ a = 1 }", "[{ a = 1 }]", "1979-05-27", "true", "inf", "-1", '"\\u0000"',
+                                   "[" * 200 + "]" * 200],
+                         ids=["list", "table", "array of tables", "date", "flag", "infinity", "negative", "NUL",
+                              "deep list"])
+def test_a_value_of_any_kind_under_any_key_is_a_fault_said_or_a_valid_show(value):
+    for where, keys in KEYS.items():
+        for key in keys:
+            try:
+                parse_show(placed(where, f"{key} = {value}"), "show.toml")
+            except ShowError as error:
+                assert all(line.startswith("show.toml: ") for line in error.problems), (where, key)
+
+
+def test_fixed_values_come_from_the_profile_then_the_group_then_the_fixture():
+    heads = HEADS.replace('name = "b"', 'name = "b"\nprofile = "wash"\nfixed = { colour = 9 }')
+    show = parse(heads.replace("address = 5", "address = 7") + """
+[[fixture]]
+name = "c"
+pattern = "circle"
+universe = 1
+address = 20
+channels = ["pan", "tilt", "dimmer"]
+fixed = { dimmer = 255 }
+
+[[fixture]]
+name = "d"
+pattern = "circle"
+universe = 2
+address = 1
+
+[profile.wash]
+channels = ["pan", "pan_fine", "tilt", "tilt_fine", "shutter", "colour"]
+fixed = { shutter = 255, colour = 1 }
+
+[[group]]
+name = "row"
+fixtures = ["a", "b", "c"]
+profile = "wash"
+fixed = { colour = 5 }
+""")
+    by_name = {f.name: f for f in show.fixtures}
+    assert by_name["a"].fixed == (("shutter", 255), ("colour", 5))  # the group's over the profile's
+    assert by_name["b"].fixed == (("shutter", 255), ("colour", 9))  # its own over both
+    assert by_name["c"].fixed == (("dimmer", 255),)  # a layout of its own drops the group's values too
+    assert by_name["c"].channels == ("pan", "tilt", "dimmer")
+    assert by_name["d"].fixed == () and by_name["d"].channels == ("pan", "pan_fine", "tilt", "tilt_fine")
+
+
+def test_a_byte_order_mark_is_read_as_packs_read_it(tmp_path):
+    assert [f.name for f in parse_show("\ufeff" + HEADS, "show.toml").fixtures] == ["a", "b"]
+    show_file = tmp_path / "show.toml"
+    show_file.write_bytes(b"\xef\xbb\xbf" + HEADS.encode())
+    assert [f.name for f in load_show(show_file).fixtures] == ["a", "b"]
+
+
+def test_a_flood_of_faults_shows_the_first_few_and_counts_them_all():
+    text = "[output.sacn]\n" + "".join(f'[[fixture]]\nname = "f{i}"\npattern = "circle"\nuniverse = 1\naddress = 1\n'
+                                       for i in range(1000))
+    with pytest.raises(ShowError) as caught:
+        parse_show(text, "show.toml")
+    error = caught.value
+    assert isinstance(error, KinetropeError) and isinstance(error, ValueError)
+    assert len(error.problems) == 999
+    lines = str(error).splitlines()
+    assert lines[:SHOWN_PROBLEMS] == error.problems[:SHOWN_PROBLEMS]
+    assert lines[SHOWN_PROBLEMS:] == [f"show.toml: ... and {999 - SHOWN_PROBLEMS} more faults (999 in all)"]
+
+
+def _fifo(folder):
+    os.mkfifo(folder / "show.toml")
+
+
+def _link_to_zero(folder):
+    os.symlink("/dev/zero", folder / "show.toml")
+
+
+def _folder(folder):
+    (folder / "show.toml").mkdir()
+
+
+def _too_large(folder):
+    with open(folder / "show.toml", "wb") as file:
+        file.truncate(100 * 2**20)  # sparse: no disk is used
+
+
+def _one_past_the_limit(folder):
+    (folder / "show.toml").write_bytes(HEADS.encode().ljust(MAX_SHOW_BYTES + 1, b" "))
+
+
+def _limit_memory():
+    resource.setrlimit(resource.RLIMIT_AS, (2**31, 2**31))
+
+
+@pytest.mark.parametrize(("make", "reason"), [
+    (_fifo, "a FIFO, not a regular file"),
+    (_link_to_zero, "a character device, not a regular file"),
+    (_folder, "a folder, not a regular file"),
+    (_too_large, "104857600 bytes, larger than 16 MiB"),
+    (_one_past_the_limit, "16777217 bytes, larger than 16 MiB"),
+], ids=["FIFO", "link to /dev/zero", "folder", "100 MB", "one byte too many"])
+def test_only_a_regular_file_of_a_show_s_size_is_read(tmp_path, make, reason):
+    make(tmp_path)
+    path = tmp_path / "show.toml"
+    # In a child with bounded memory and time: reading such a file unguarded waits forever or fills memory.
+    code = ("import sys\nfrom kinetrope_tools.stage.show import load_show\n"
+            "try:\n    load_show(sys.argv[1])\nexcept OSError as error:\n    print(type(error).__name__, error)\n")
+    child = subprocess.run([sys.executable, "-c", code, str(path)], capture_output=True, text=True, timeout=60,
+                           preexec_fn=_limit_memory)
+    assert child.stdout == f"UnreadableFile {path}: {reason}\n", child.stderr
 
 
 def test_a_pack_adds_patterns_a_show_may_name(tmp_path):
@@ -155,14 +361,39 @@ def test_a_pack_adds_patterns_a_show_may_name(tmp_path):
     assert [f.pattern for f in show.fixtures] == ["circle", "ramp"]
 
 
-def test_the_readme_example_is_a_valid_show_of_four_heads_in_a_chase():
+def readme_example(number):
     import pathlib
 
     readme = (pathlib.Path(__file__).parents[2] / "README.md").read_text()
-    example = readme.split("### The show file")[1].split("```toml\n")[1].split("```")[0]
-    show = parse_show(example, "README.md")
+    return readme.split("### The show file")[1].split("```toml\n")[number].split("```")[0]
+
+
+def test_the_readme_example_is_a_valid_show_of_four_heads_in_a_chase():
+    show = parse_show(readme_example(1), "README.md")
     assert [f.name for f in show.fixtures] == ["spot_1", "spot_2", "spot_3", "spot_4"]
     assert [f.spread for f in show.fixtures] == [0.0, 0.25, 0.5, 0.75]
     assert {f.pattern for f in show.fixtures} == {"beat_house_classic_figure8"}
     assert [f.channels for f in show.fixtures] == [("pan", "pan_fine", "tilt", "tilt_fine", "dimmer")] * 4
     assert sorted(show.outputs) == ["osc", "sacn"]
+
+
+def test_the_readme_example_of_a_real_head_holds_its_fixed_channels():
+    from kinetrope_tools.stage.rig import Rig
+
+    show = parse_show(readme_example(2), "README.md")
+    _, dmx = Rig(show).frame(0, home=True)
+    spot = [128, 0, 128, 0, 0, 128, 255, 0, 0, 0, 0, 128, 128, 0, 0, 0]  # dimmer and zoom follow z = 0 at home
+    own = spot[:5] + [255, 255, 16] + spot[8:]  # spot_2 at full in its own colour
+    assert dmx[0, :32].tolist() == spot + own
+
+
+def test_the_readme_example_of_faults_is_what_the_show_says():
+    import pathlib
+
+    readme = (pathlib.Path(__file__).parents[2] / "README.md").read_text()
+    said = readme.split("### The show file")[1].split("```text\n")[1].split("```")[0]
+    bad = (readme_example(1).replace('name = "spot_1"\n', 'name = "spot_1"\npattern = "beat_house_clasic_figure8"\n')
+           .replace("address = 11", "address = 10").replace("speed = 0.5", "sped = 0.5"))
+    with pytest.raises(ShowError) as caught:
+        parse_show(bad, "show.toml")
+    assert "kinetrope live: error: " + str(caught.value) + "\n" == said

@@ -17,6 +17,8 @@ import stat
 from collections.abc import Iterator
 from typing import BinaryIO
 
+from .errors import KinetropeError
+
 # The new file opens only if nothing, not even a dangling link, has its name.
 _CREATE = os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC
 _DIRECTORY = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC
@@ -181,3 +183,76 @@ class Folder:
         """Removes the entry ``name`` (a link itself, never what it points to); nothing there is no error."""
         with contextlib.suppress(FileNotFoundError):
             os.unlink(self._checked(name), dir_fd=self._descriptor)
+
+
+class UnreadableFile(KinetropeError, OSError):
+    """A file ``read_guarded`` refuses: missing, not a regular file, or too large; the message names it."""
+
+
+# Opened without blocking (a FIFO must not wait for a writer) and never as
+# the process's terminal.
+_READ = os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC
+
+
+def _kind(mode: int) -> str:
+    if stat.S_ISDIR(mode):
+        return "a folder"
+    if stat.S_ISFIFO(mode):
+        return "a FIFO"
+    if stat.S_ISCHR(mode):
+        return "a character device"
+    if stat.S_ISBLK(mode):
+        return "a block device"
+    return "a socket" if stat.S_ISSOCK(mode) else "not a regular file"
+
+
+def _size(count: int) -> str:
+    return f"{count // 2**20} MiB" if count >= 2**20 and count % 2**20 == 0 else f"{count} bytes"
+
+
+def read_guarded(path: str | os.PathLike[str], *, limit: int) -> bytes:
+    """The bytes of the regular file at ``path``, which holds at most ``limit`` bytes.
+
+    A link is followed, but only to a regular file: a folder, FIFO, device
+    or socket is refused before it is opened, and checked again once open
+    (it may have been swapped in between). A file past ``limit`` is refused
+    by its size, and one that grows (or reports no size, as /proc does) is
+    read no further than one byte past it. Every refusal is an
+    ``UnreadableFile`` whose message starts with the path.
+    """
+    # As a terminal may show it: a control character in the name is escaped.
+    shown = "".join(c if c.isprintable() else repr(c)[1:-1] for c in os.fsdecode(path))
+
+    def refuse(reason: str, error: OSError | None = None) -> UnreadableFile:
+        refused = UnreadableFile(f"{shown}: {reason}")
+        refused.errno = error.errno if error is not None else None
+        return refused
+
+    def check(status: os.stat_result) -> None:
+        if not stat.S_ISREG(status.st_mode):
+            raise refuse(f"{_kind(status.st_mode)}, not a regular file")
+        if status.st_size > limit:
+            raise refuse(f"{status.st_size} bytes, larger than {_size(limit)}")
+
+    try:
+        check(os.stat(path))
+        descriptor = os.open(path, _READ)
+    except UnreadableFile:
+        raise
+    except OSError as error:
+        raise refuse(error.strerror or str(error), error) from None
+    except ValueError:  # a NUL in the path
+        raise refuse("not a usable path") from None
+    try:
+        check(os.fstat(descriptor))
+        with open(descriptor, "rb", closefd=False) as file:
+            data = file.read(limit + 1)
+    except UnreadableFile:
+        raise
+    except OSError as error:
+        raise refuse(error.strerror or str(error), error) from None
+    finally:
+        os.close(descriptor)
+    if len(data) > limit:
+        raise refuse(f"larger than {_size(limit)}")
+    return data

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import dataclasses
-import difflib
 import fnmatch
 from collections.abc import Iterable
 
@@ -11,14 +10,21 @@ import numpy as np
 
 import kinetrope
 
+from ..base.close_names import CloseNames
 from ..base.errors import KinetropeError
 from . import arrays, builtin_data
 
 PACK_FAMILY = "pack"
 
 
-class UnknownPattern(KinetropeError, LookupError):
-    """A name or glob that matches no pattern; the message suggests the nearest names."""
+class UnknownPattern(KinetropeError, KeyError):
+    """A name or glob that matches no pattern; the message suggests the nearest names.
+
+    A KeyError, as a mapping's lookup raises, but shown as its message alone.
+    """
+
+    def __str__(self) -> str:
+        return str(self.args[0]) if self.args else ""
 
 
 def family_of(name: str) -> str:
@@ -64,6 +70,7 @@ class PatternSet:
             for i, e in enumerate(listed)
         ]
         self._by_name = {e.name: e for e in self.entries}
+        self._close = CloseNames(self._by_name)
 
     def __getitem__(self, name: str) -> Entry:
         entry = self._by_name.get(name)
@@ -89,6 +96,6 @@ class PatternSet:
         return list(chosen.values())
 
     def _unknown(self, name: str) -> str:
-        close = difflib.get_close_matches(name, self._by_name, n=3, cutoff=0.6)
+        close = self._close.nearest(name, n=3, cutoff=0.6)
         hint = f"; did you mean {', '.join(close)}?" if close else ""
         return f"unknown pattern {name!r}{hint}"

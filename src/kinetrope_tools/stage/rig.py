@@ -3,20 +3,24 @@
 The rows of every pattern in use sit in one table, so a frame gathers all
 fixtures' offsets with one ``take``: each fixture's row is its pattern's
 first row plus its pattern pip (the clock's pip times its speed, plus its
-phase) wrapped into the pattern's period. A pattern change fades from the
-old rows to the new ones between two pips.
+phase, less its lag in a group's spread) wrapped into the pattern's period.
+A pattern change fades from the old rows to the new ones between two pips.
+Channels held at a fixed value are written as they are, every frame.
 """
 
 from __future__ import annotations
 
 import dataclasses
+from collections.abc import Iterator
 
 import numpy as np
 
 import kinetrope
 
 from ..patterns import arrays
+from ..patterns.library import PatternSet
 from .mapping import Mapping, to_8bit, to_16bit
+from .profiles import CHANNEL_KINDS, DIMMER
 from .show import DMX_CHANNELS, Fixture, Show
 
 
@@ -24,15 +28,17 @@ from .show import DMX_CHANNELS, Fixture, Show
 class _Patterns:
     """One table holding one period of each pattern in use, end to end."""
 
-    library: kinetrope.PatternLibrary | None
+    known: PatternSet
     first_row: dict[str, int] = dataclasses.field(default_factory=dict)
     period: dict[str, int] = dataclasses.field(default_factory=dict)
     table: np.ndarray = dataclasses.field(default_factory=lambda: np.zeros((0, 4)))
 
     def add(self, name: str) -> None:
+        """Adds the pattern's rows; an unknown name is an UnknownPattern (a KeyError) naming the closest ones."""
         if name in self.first_row:
             return
-        rows = arrays.rows(name, self.library)  # raises the module's ValueError for an unknown name
+        self.known[name]  # raises for a name no pattern has, before anything changes
+        rows = arrays.rows(name, self.known.library)
         block = np.zeros((rows.shape[0], 4))
         block[:, :3] = rows  # 32-byte rows: numpy gathers them fastest
         self.first_row[name] = self.table.shape[0]
@@ -49,7 +55,7 @@ class Rig:
         self.universes = show.universes
         self.index = {name: i for i, name in enumerate(self.names)}
         self.groups = dict(show.groups)
-        self._patterns = _Patterns(library)
+        self._patterns = _Patterns(PatternSet(library))
         n = len(fixtures)
         self.speed = np.array([f.speed for f in fixtures], dtype=np.float64)
         self._whole_speed = bool(np.all(self.speed == 1.0))
@@ -74,6 +80,8 @@ class Rig:
         self._from_phase[:] = self._phase
         self.mapping = Mapping.of(fixtures)
         self._slots = _channel_slots(fixtures, self.universes)
+        self._fixed_channels, self._fixed_values = _fixed_channels(fixtures, self.universes)
+        self._dimmers = _dimmer_channels(fixtures, self.universes)
         self.dmx = np.zeros((len(self.universes), DMX_CHANNELS), dtype=np.uint8)
 
     def _place(self, i: int, name: str) -> None:
@@ -81,8 +89,9 @@ class Rig:
         period = self._patterns.period[name]
         self._first[i] = self._patterns.first_row[name]
         self._period[i] = period
-        # A group's spread is a share of the period, so it follows the pattern.
-        self._phase[i] = self._phase_pips[i] + round(self._spread[i] * period)
+        # A group's spread is a share of the period, so it follows the pattern;
+        # member i lags, so what the first shows runs on to the last.
+        self._phase[i] = self._phase_pips[i] - round(self._spread[i] * period)
         self.pattern[i] = name
 
     def targets(self, target: str) -> list[int]:
@@ -137,8 +146,11 @@ class Rig:
                 sampled = old + (sampled - old) * weight[:, None]
         return sampled[:, :3]
 
-    def write_dmx(self, offsets: np.ndarray, dimmed: bool = False) -> np.ndarray:
-        """Maps offsets (n, 3) into the universes' channels, (universes, 512) uint8; ``dimmed`` zeroes every dimmer."""
+    def write_dmx(self, offsets: np.ndarray, *, dimmed: bool = False) -> np.ndarray:
+        """Maps offsets (n, 3) into the universes' channels, (universes, 512) uint8; ``dimmed`` zeroes every dimmer.
+
+        Fixed channels hold their values, a fixed dimmer too, unless dimmed.
+        """
         pan, tilt, z = self.mapping.fractions(offsets)
         flat = self.dmx.reshape(-1)
         values: dict[str, np.ndarray] = {}
@@ -151,9 +163,8 @@ class Rig:
                 source = values.setdefault("pan8", to_8bit(pan))
             elif kind == "tilt8":
                 source = values.setdefault("tilt8", to_8bit(tilt))
-            elif kind == "dimmer" and dimmed:
-                flat[channels] = 0
-                continue
+            elif kind == DIMMER and dimmed:
+                continue  # zeroed below
             else:
                 source = values.setdefault("z8", to_8bit(z))
             picked = source if fixtures is None else source[fixtures]
@@ -162,38 +173,69 @@ class Rig:
             elif kind in ("pan_fine", "tilt_fine"):
                 picked = picked & 0xFF
             flat[channels] = picked
+        flat[self._fixed_channels] = self._fixed_values
+        if dimmed:
+            flat[self._dimmers] = 0
         return self.dmx
 
-    def frame(self, pip: int, home: bool = False, dimmed: bool = False) -> tuple[np.ndarray, np.ndarray]:
+    def frame(self, pip: int, *, home: bool = False, dimmed: bool = False) -> tuple[np.ndarray, np.ndarray]:
         """The offsets and the DMX of the whole rig at ``pip``; ``home`` holds every fixture at the centre."""
         offsets = np.zeros((len(self.names), 3)) if home else self.offsets(pip)
-        return offsets, self.write_dmx(offsets, dimmed)
+        return offsets, self.write_dmx(offsets, dimmed=dimmed)
 
     def dark(self) -> np.ndarray:
         self.dmx[:] = 0
         return self.dmx
 
 
-def _channel_slots(fixtures: list[Fixture], universes: list[int]) -> dict[str, tuple[np.ndarray | None, np.ndarray]]:
-    """For each kind of channel value: the fixtures that have it and where it goes in the flattened universes.
-
-    A coarse pan or tilt channel with a fine one beside it carries the high
-    byte of a 16-bit value ("pan"), one alone an 8-bit value ("pan8").
-    """
+def _places(fixtures: list[Fixture], universes: list[int]) -> Iterator[tuple[int, Fixture, str, int, int | None]]:
+    """For every DMX channel of the rig: the fixture's index, the fixture, the channel's name, its place in the
+    flattened universes and its fixed value (None if it follows the pattern)."""
     row = {universe: i for i, universe in enumerate(universes)}
-    slots: dict[str, tuple[list[int], list[int]]] = {}
     for i, fixture in enumerate(fixtures):
         if fixture.universe is None or fixture.address is None:
             continue
         base = row[fixture.universe] * DMX_CHANNELS + fixture.address - 1
-        for offset, kind in enumerate(fixture.channels):
-            if kind in ("pan", "tilt") and f"{kind}_fine" not in fixture.channels:
-                kind = f"{kind}8"
-            fixture_list, channel_list = slots.setdefault(kind, ([], []))
-            fixture_list.append(i)
-            channel_list.append(base + offset)
+        held = dict(fixture.fixed)
+        for offset, name in enumerate(fixture.channels):
+            yield i, fixture, name, base + offset, held.get(name)
+
+
+def _channel_slots(fixtures: list[Fixture], universes: list[int]) -> dict[str, tuple[np.ndarray | None, np.ndarray]]:
+    """For each kind of channel that follows the pattern: the fixtures that have it and where it goes.
+
+    A coarse pan or tilt channel with a fine one beside it carries the high
+    byte of a 16-bit value ("pan"), one alone an 8-bit value ("pan8").
+    """
+    slots: dict[str, tuple[list[int], list[int]]] = {}
+    for i, fixture, kind, place, value in _places(fixtures, universes):
+        if value is not None:
+            continue
+        if kind not in CHANNEL_KINDS:
+            raise ValueError(f"fixture {fixture.name!r}: channel {kind!r} follows no pattern and has no fixed value")
+        if kind in ("pan", "tilt") and f"{kind}_fine" not in fixture.channels:
+            kind = f"{kind}8"
+        fixture_list, channel_list = slots.setdefault(kind, ([], []))
+        fixture_list.append(i)
+        channel_list.append(place)
     everyone = list(range(len(fixtures)))
     return {
         kind: (None if picked == everyone else np.array(picked, dtype=np.intp), np.array(channels, dtype=np.intp))
         for kind, (picked, channels) in slots.items()
     }
+
+
+def _fixed_channels(fixtures: list[Fixture], universes: list[int]) -> tuple[np.ndarray, np.ndarray]:
+    """Where the channels held at a value go, and their values."""
+    places, held = [], []
+    for _, _, _, place, value in _places(fixtures, universes):
+        if value is not None:
+            places.append(place)
+            held.append(value)
+    return np.array(places, dtype=np.intp), np.array(held, dtype=np.uint8)
+
+
+def _dimmer_channels(fixtures: list[Fixture], universes: list[int]) -> np.ndarray:
+    """Where every dimmer goes, following z or fixed: a blackout zeroes them all."""
+    return np.array([place for _, _, name, place, _ in _places(fixtures, universes)
+                     if name == DIMMER], dtype=np.intp)
