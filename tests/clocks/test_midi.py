@@ -133,3 +133,37 @@ def test_a_port_that_does_not_exist_is_a_clear_error():
         MidiClock(port_name="kinetrope test port that does not exist")
     assert "kinetrope test port that does not exist" in str(caught.value)
     assert "\n" not in str(caught.value)
+
+
+# Pulse arrival times a driver may stamp: (times, the tempo the clock may then show).
+STAMPS = {
+    "two-on-one-stamp": ([1.0, 1.0], 120.0),
+    "a-burst-on-one-stamp": ([1.0] * 24, 120.0),
+    "steady-then-one-stamp": ([1.0 + k * 60 / (140 * 24) for k in range(24)] + [2.0] * 24, None),
+    "bunched-a-microsecond-apart": ([1.0 + k * 1e-6 for k in range(24)], 999.0),
+    "spread-to-12-bpm": ([1.0 + k * 0.2 for k in range(24)], 20.0),
+}
+
+
+@pytest.mark.parametrize(("times", "bpm"), STAMPS.values(), ids=STAMPS.keys())
+def test_pulses_stamped_alike_or_out_of_range_keep_a_tempo(clock, times, bpm):
+    clock.feed(mido.Message("start"), times[0] - 0.01)
+    pips = []
+    for t in times:
+        clock.feed(mido.Message("clock"), t)
+        pips += [clock.pip_at(t), clock.pip_at(t + 0.001)]
+        assert 20.0 <= clock.bpm == clock.bpm_at(t) <= 999.0
+    assert pips == sorted(pips)
+    if bpm is not None:
+        assert clock.bpm == pytest.approx(bpm)
+    clock.feed(mido.Message("stop"), times[-1] + 0.01)
+    assert clock.pip_at(times[-1] + 1.0) == clock.pip_at(times[-1] + 0.01)
+
+
+def test_a_source_quiet_for_a_month_holds_the_pip(clock):
+    clock.feed(mido.Message("start"), 0.0)
+    after = play(clock, 999.0, 48, 0.0)
+    month = 30 * 86400.0  # past the 23.3 days 2**31 pips last at 999 bpm
+    assert clock.pip_at(after + month) == 127
+    clock.feed(mido.Message("stop"), after + month)
+    assert clock.pip_at(after + month + 1.0) == 127
