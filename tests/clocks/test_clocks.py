@@ -13,7 +13,7 @@ from hypothesis import given, settings
 from hypothesis import strategies as st
 
 from kinetrope_tools import BeatMap, BeatMapError, Clock, FixedTempo, KinetropeError, MidiClock, TapTempo
-from kinetrope_tools.clocks import ClockError, LinkError, MidiPortError, TempoError
+from kinetrope_tools.clocks import ClockError, LinkError, MidiPortError, TempoError, TrackTime
 
 PIP_MIN, PIP_MAX = -(2**31), 2**31 - 1
 
@@ -128,10 +128,11 @@ def test_the_edge_pips_round_trip(track):
     ([0.0, 0.05, 0.1], "a beat map's tempo is from 20 to 999"),  # 1200 bpm
     ([0.0, 3.1, 6.2], "a beat map's tempo is from 20 to 999"),  # 19.4 bpm
     ([0.0, 0.5, 1.0, 1.5, 1e300], "beats 3 and 4 are 1e+300 s apart"),
+    ([0.0, 0.5, 1.0, 1.5, 1e308], "beats 3 and 4 are 1e+308 s apart, inf of the map's beat"),
     ([0.0, 0.5, 1.0, 1.5, 130.0], "beats 3 and 4 are 128.5 s apart, 257 of the map's beat of 0.5 s"),
     ([0.0, 1e-300, 0.5, 1.0, 1.5], "beats 0 and 1 are 1e-300 s apart"),
 ], ids=["empty", "one", "repeated", "backwards", "nan", "inf", "nested", "words", "crowded", "6e301-bpm", "near-0-bpm",
-        "huge", "too-fast", "too-slow", "endless-gap", "gap-of-257-beats", "crowded-beat"])
+        "huge", "too-fast", "too-slow", "endless-gap", "gap-past-the-largest-ratio", "gap-of-257-beats", "crowded-beat"])
 def test_a_bad_beat_list_is_refused_in_one_line(beats, message):
     with pytest.raises(BeatMapError) as caught:
         BeatMap(beats)
@@ -266,6 +267,30 @@ def test_maps_of_real_songs_load(tmp_path, beats):
 
 
 # -- what every clock shares
+
+def _midi() -> MidiClock:
+    import mido
+
+    clock = MidiClock()
+    clock.feed(mido.Message("start"), 0.0)
+    for n in range(24):
+        clock.feed(mido.Message("clock"), n * 60 / (120 * 24))
+    return clock
+
+
+@pytest.mark.parametrize(("make", "seconds"), [
+    (lambda: FixedTempo(999.0), 2_015_282.0),
+    (lambda: BeatMap(SWAY), 1e9),
+    (lambda: TrackTime(BeatMap(SWAY), start_seconds=0.0, started_at=5e6), 5e6 + 1e9),
+    (lambda: TapTempo(beat_zero_seconds=0.0), 2e7),
+    (_midi, -2e7),
+], ids=["fixed-999-bpm-after-23-days", "beat-map", "track-time", "tap", "midi"])
+def test_past_its_pips_every_clock_says_so_in_one_line(make, seconds):
+    clock = make()
+    for _ in range(2):  # the same answer every time: a host says it once
+        with pytest.raises(ValueError) as caught:
+            clock.pip_at(seconds)
+        assert "outside the 32-bit pip range" in str(caught.value) and "\n" not in str(caught.value)
 
 @pytest.mark.parametrize(("error", "kind"), [
     (BeatMapError, ValueError), (TempoError, ValueError), (ClockError, ValueError),

@@ -6,6 +6,8 @@ import random
 
 import mido
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 from kinetrope_tools.clocks import Clock, MidiClock, MidiPortError
 
@@ -167,3 +169,24 @@ def test_a_source_quiet_for_a_month_holds_the_pip(clock):
     assert clock.pip_at(after + month) == 127
     clock.feed(mido.Message("stop"), after + month)
     assert clock.pip_at(after + month + 1.0) == 127
+
+
+MESSAGES = st.one_of(
+    st.tuples(st.just("clock"), st.one_of(st.just(0.0), st.floats(0.0, 0.001), st.floats(0.005, 0.05),
+                                          st.floats(0.2, 0.3), st.floats(1.0, 1e6))),
+    st.tuples(st.sampled_from(["start", "stop", "continue", "songpos"]), st.floats(0.0, 0.5)),
+)
+
+
+@settings(max_examples=200, deadline=None)
+@given(messages=st.lists(MESSAGES, min_size=1, max_size=80), pos=st.integers(0, 16383))
+def test_no_run_of_messages_stops_the_clock_or_gives_a_tempo_outside_the_range(messages, pos):
+    clock, now, last = MidiClock(), 0.0, None
+    for kind, gap in messages:
+        now += gap
+        clock.feed(mido.Message("songpos", pos=pos) if kind == "songpos" else mido.Message(kind), now)
+        pips = [clock.pip_at(now + k * 0.004) for k in range(3)]
+        assert pips == sorted(pips) and 20.0 <= clock.bpm == clock.bpm_at(now) <= 999.0
+        if kind == "clock" and clock.playing and last is not None:
+            assert pips[0] >= last  # while it plays, a pulse never takes the pip back
+        last = pips[-1] if clock.playing and kind in ("clock", "continue") else None

@@ -153,6 +153,18 @@ def test_presses_closer_than_a_beat_merge_into_one_tap(presses, bpm, counted):
         assert _off_beat(clock.pip_at(10.001)) <= 1  # still on the steady beat, every half second from 0
 
 
+@pytest.mark.parametrize(("bpm", "max_bpm", "taps", "held"), [
+    (20.0, 400.0, [0.0, 6.0], 20.0),  # two taps 6 s apart, inside the pause of 2.25 beats at 20 bpm
+    (20.0, 400.0, [0.0, 6.0, 12.5, 19.0], 20.0),
+    (120.0, 200.0, [0.0, 0.3, 0.6, 0.9], 200.0),
+], ids=["slower-than-20", "slower-than-20-steady", "faster-than-max"])
+def test_a_tapped_tempo_stays_in_range(bpm, max_bpm, taps, held):
+    clock = TapTempo(bpm, max_bpm=max_bpm, beat_zero_seconds=0.0)
+    for t in taps:
+        clock.tap(t)
+    assert clock.bpm == pytest.approx(held)
+
+
 @settings(max_examples=200, deadline=None)
 @given(
     gaps=st.lists(st.one_of(st.just(0.0), st.floats(0.0, 0.02), st.floats(0.1, 1.6), st.floats(1.6, 8.0)),

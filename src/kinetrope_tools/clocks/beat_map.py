@@ -89,8 +89,9 @@ def _beat_times(beats: Any) -> npt.NDArray[np.float64]:
     stray = np.flatnonzero((steps < _SHORTEST_GAP * beat) | (steps > _LONGEST_GAP * beat))
     if stray.size:
         k = int(stray[0]) + 1
-        raise BeatMapError(f"beats {k - 1} and {k} are {steps[k - 1]:.6g} s apart, {steps[k - 1] / beat:.3g} of the "
-                           f"map's beat of {beat:.6g} s; a gap between beats is from 1/16 to {_LONGEST_GAP} beats")
+        gap = float(steps[k - 1])  # a Python float: a ratio past the largest double is inf, without a warning
+        raise BeatMapError(f"beats {k - 1} and {k} are {gap:.6g} s apart, {gap / beat:.3g} of the map's beat of "
+                           f"{beat:.6g} s; a gap between beats is from 1/16 to {_LONGEST_GAP} beats")
     times.flags.writeable = False
     return times
 

@@ -53,7 +53,7 @@ class Tappable(Protocol):
 
 @runtime_checkable
 class TempoSettable(Protocol):
-    """A clock whose tempo can be set from outside (a fixed tempo, taps, a Link session)."""
+    """A clock whose tempo can be set from outside (a fixed tempo, a Link session)."""
 
     def set_bpm(self, bpm: float) -> None:
         """A new tempo from now on, without a jump of the pip in effect."""
