@@ -88,7 +88,7 @@ class TapTempo:
 
     @property
     def taps(self) -> int:
-        """How many taps the current run has counted (0 before the first or after a pause)."""
+        """How many recent taps of the current run the tempo is fitted to (0 before the first or after a pause)."""
         return len(self._taps)
 
     def tap(self, at_seconds: float | None = None) -> float:
