@@ -1,6 +1,7 @@
 """pips_at and seconds_at: the pip in effect at a time, and the time a pip begins."""
 
 import math
+import time
 
 import pytest
 from hypothesis import given
@@ -110,3 +111,14 @@ def test_the_pips_last_2_to_the_31_pips_from_beat_zero_and_then_say_so(bpm, last
     for later in (clock.seconds_at(2**31 - 1) + 1.001 * 60 / (bpm * 64), 5e6 + 2 * last_seconds):
         with pytest.raises(ValueError, match="outside the 32-bit pip range"):
             clock.pip_at(later)
+
+
+@pytest.mark.parametrize("latency", [0.0, 0.05, 0.5, 10.0], ids=["none", "50ms", "500ms", "10s"])
+@pytest.mark.parametrize("bpm", [70.0, 20.0, 999.0], ids=["half", "slowest", "fastest"])
+def test_a_new_tempo_never_takes_back_a_pip_a_host_asked_for_ahead(latency, bpm):
+    clock = FixedTempo(140.0, beat_zero_seconds=time.monotonic() - 60.0)
+    shown = [clock.pip_at(time.monotonic() + latency)]
+    clock.set_bpm(bpm)
+    shown += [clock.pip_at(time.monotonic() + latency + k / 44) for k in range(3)]
+    assert shown == sorted(shown)
+    assert clock.bpm_at(time.monotonic()) == bpm
