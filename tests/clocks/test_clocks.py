@@ -1,4 +1,4 @@
-"""Beat maps and tap tempo: the clocks that need no device."""
+"""Beat maps, and what every clock shares: the protocol, its options and its errors."""
 
 from __future__ import annotations
 
@@ -12,7 +12,8 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-from kinetrope_tools import BeatMap, BeatMapError, Clock, FixedTempo, TapTempo
+from kinetrope_tools import BeatMap, BeatMapError, Clock, FixedTempo, KinetropeError, MidiClock, TapTempo
+from kinetrope_tools.clocks import ClockError, LinkError, MidiPortError, TempoError, TrackTime
 
 PIP_MIN, PIP_MAX = -(2**31), 2**31 - 1
 
@@ -79,7 +80,7 @@ def test_every_pip_round_trips_and_pips_never_decrease_across_the_track(track):
 @settings(max_examples=150, deadline=None)
 @given(
     start=st.floats(-1e5, 1e5),
-    steps=st.lists(st.floats(0.05, 4.0), min_size=1, max_size=12),
+    steps=st.lists(st.floats(0.25, 2.9), min_size=1, max_size=12),  # 21 to 240 bpm, gaps within 1/16 to 64 beats
     downbeat=st.integers(0, 12),
     offset=st.integers(PIP_MIN, PIP_MAX),
     pip=st.integers(PIP_MIN, PIP_MAX),
@@ -121,8 +122,17 @@ def test_the_edge_pips_round_trip(track):
     ([[0.0, 0.5], [1.0, 1.5]], "flat list"),
     (["0.0", "zero"], "list of times"),
     ([1e9, 1e9 + 1e-6], "too close together"),
-    ([0.0, 1e307], "too large"),
-], ids=["empty", "one", "repeated", "backwards", "nan", "inf", "nested", "words", "crowded", "huge"])
+    ([0.0, 1e-299], "the beats' tempo is 6e+300 beats a minute"),
+    ([0.0, 1e300], "the beats' tempo is 6e-299 beats a minute"),
+    ([0.0, 1e307], "a beat map's tempo is from 20 to 999"),
+    ([0.0, 0.05, 0.1], "a beat map's tempo is from 20 to 999"),  # 1200 bpm
+    ([0.0, 3.1, 6.2], "a beat map's tempo is from 20 to 999"),  # 19.4 bpm
+    ([0.0, 0.5, 1.0, 1.5, 1e300], "beats 3 and 4 are 1e+300 s apart"),
+    ([0.0, 0.5, 1.0, 1.5, 1e308], "beats 3 and 4 are 1e+308 s apart, inf of the map's beat"),
+    ([0.0, 0.5, 1.0, 1.5, 130.0], "beats 3 and 4 are 128.5 s apart, 257 of the map's beat of 0.5 s"),
+    ([0.0, 1e-300, 0.5, 1.0, 1.5], "beats 0 and 1 are 1e-300 s apart"),
+], ids=["empty", "one", "repeated", "backwards", "nan", "inf", "nested", "words", "crowded", "6e301-bpm", "near-0-bpm",
+        "huge", "too-fast", "too-slow", "endless-gap", "gap-past-the-largest-ratio", "gap-of-257-beats", "crowded-beat"])
 def test_a_bad_beat_list_is_refused_in_one_line(beats, message):
     with pytest.raises(BeatMapError) as caught:
         BeatMap(beats)
@@ -173,7 +183,7 @@ def test_a_failed_save_leaves_the_old_file_and_no_stray_file(tmp_path, track, mo
     path = tmp_path / "beats.json"
     path.write_text("old")
 
-    def broken_replace(source, target):
+    def broken_replace(source, target, **where):
         raise OSError("disk full")
 
     monkeypatch.setattr(os, "replace", broken_replace)
@@ -197,8 +207,15 @@ def test_a_failed_save_leaves_the_old_file_and_no_stray_file(tmp_path, track, mo
     (b'{"beats": [1, 0.5]}', "ascending"),
     (b'{"beats": [0, 0.5, 1], "downbeat": 3}', "downbeat 3 is not the index of a beat"),
     (b'{"beats": [0, 0.5, 1], "offset": 1.5}', "offset must be a whole number"),
+    (b'{"beats": [0, 0.5], "beats": [0, 0.6]}', 'key "beats" is given twice'),
+    (b'{"beats": [0, 0.5], "offset": 0, "offset": 256}', 'key "offset" is given twice'),
+    (b'{"beats": [0, 1e-299]}', "a beat map's tempo is from 20 to 999"),
+    (b'{"beats": [0, 1e300]}', "a beat map's tempo is from 20 to 999"),
+    (b'{"beats": [0, 0.5], "offset": 1' + b"0" * 4999 + b"}", "a whole number of 5,000 digits"),
+    (b'{"beats": [0, 1' + b"0" * 4999 + b"]}", "a whole number of 5,000 digits"),
 ], ids=["empty-file", "truncated", "binary", "bare-list", "unknown-key", "no-beats", "beats-text", "beats-bool",
-        "no-beat", "nan", "overflow", "descending", "downbeat-past-end", "offset-float"])
+        "no-beat", "nan", "overflow", "descending", "downbeat-past-end", "offset-float", "key-twice", "offset-twice",
+        "6e301-bpm", "near-0-bpm", "5000-digit-offset", "5000-digit-beat"])
 def test_a_bad_file_is_refused_in_one_line_naming_it(tmp_path, text, message):
     path = tmp_path / "beats.json"
     path.write_bytes(text)
@@ -211,93 +228,94 @@ def test_a_bad_file_is_refused_in_one_line_naming_it(tmp_path, text, message):
     (lambda path: os.mkfifo(path), "not a regular file"),
     (lambda path: path.write_bytes(b"[" * 100_000 + b"]" * 100_000), "nested too deeply"),
     (lambda path: path.write_bytes(b" " * (64 * 2**20 + 1)), "larger than 64 MiB"),
-], ids=["fifo", "deep", "huge"])
+    (lambda path: path.mkdir(), "a folder"),
+], ids=["fifo", "deep", "huge", "folder"])
 def test_a_file_that_could_hang_or_flood_the_reader_is_refused(tmp_path, make, message):
     path = tmp_path / "beats.json"
     make(path)
-    with pytest.raises(BeatMapError, match=message):
+    with pytest.raises(BeatMapError) as caught:
         BeatMap.load(path)
+    assert message in str(caught.value) and str(path) in str(caught.value) and "\n" not in str(caught.value)
+
+
+def _song(bpm: float, count: int = 64, start: float = 0.4) -> list[float]:
+    return [start + k * 60 / bpm for k in range(count)]
+
+
+# What a tracker or a person makes of real songs, at the edges of the tempo range and of what one gap may hold.
+REAL_SONGS = {
+    "dirge-20": _song(20),
+    "ballad-48": _song(48),
+    "drum-and-bass-174": _song(174),
+    "speedcore-999": _song(999),
+    "a-day-long-set": [t + 86400.0 for t in _song(128)],
+    "missed-beats": [t for k, t in enumerate(_song(124)) if k % 7 != 3],
+    "a-third-of-the-tempo": [t for k, t in enumerate(_song(150)) if k % 3 == 0 or k > 40],
+    "doubled-beats": sorted(_song(128) + [t + 0.06 for t in _song(128)[::8]]),
+    "break-of-64-bars": _song(126, 32) + [t + 255 * 60 / 126 for t in _song(126, 32, start=0.4 + 32 * 60 / 126)],
+    "fermata-at-the-end": _song(72, 40) + [_song(72, 40)[-1] + 6.0],
+    "rubato-intro": list(np.cumsum([0.9, 0.8, 0.7, 0.62, *[0.5] * 40])),
+}
+
+
+@pytest.mark.parametrize("beats", REAL_SONGS.values(), ids=REAL_SONGS.keys())
+def test_maps_of_real_songs_load(tmp_path, beats):
+    BeatMap(beats).save(tmp_path / "song.json")
+    loaded = BeatMap.load(tmp_path / "song.json")
+    assert loaded.beats.tolist() == [float(t) for t in beats]
+    assert loaded.pip_at(loaded.beats[-1] + 1.0) > loaded.pip_at(loaded.beats[-1])
+
+
+# -- what every clock shares
+
+def _midi() -> MidiClock:
+    import mido
+
+    clock = MidiClock()
+    clock.feed(mido.Message("start"), 0.0)
+    for n in range(24):
+        clock.feed(mido.Message("clock"), n * 60 / (120 * 24))
+    return clock
+
+
+@pytest.mark.parametrize(("make", "seconds"), [
+    (lambda: FixedTempo(999.0), 2_015_282.0),
+    (lambda: BeatMap(SWAY), 1e9),
+    (lambda: TrackTime(BeatMap(SWAY), start_seconds=0.0, started_at=5e6), 5e6 + 1e9),
+    (lambda: TapTempo(beat_zero_seconds=0.0), 2e7),
+    (_midi, -2e7),
+], ids=["fixed-999-bpm-after-23-days", "beat-map", "track-time", "tap", "midi"])
+def test_past_its_pips_every_clock_says_so_in_one_line(make, seconds):
+    clock = make()
+    for _ in range(2):  # the same answer every time: a host says it once
+        with pytest.raises(ValueError) as caught:
+            clock.pip_at(seconds)
+        assert "outside the 32-bit pip range" in str(caught.value) and "\n" not in str(caught.value)
+
+@pytest.mark.parametrize(("error", "kind"), [
+    (BeatMapError, ValueError), (TempoError, ValueError), (ClockError, ValueError),
+    (MidiPortError, OSError), (LinkError, RuntimeError),
+], ids=lambda value: value.__name__)
+def test_every_clock_error_is_a_kinetrope_error_of_its_builtin_kind(error, kind):
+    assert issubclass(error, KinetropeError) and issubclass(error, kind)
+
+
+@pytest.mark.parametrize(("make", "message"), [
+    (lambda: TapTempo(history=2), "history is a whole number of taps to fit the tempo to, at least 3, not 2"),
+    (lambda: TapTempo(history=8.0), "history is a whole number of taps to fit the tempo to, at least 3, not 8.0"),
+    (lambda: TapTempo(beats_per_bar=0), "beats_per_bar is a whole number of beats, at least 1, not 0"),
+    (lambda: TapTempo(beats_per_bar=True), "beats_per_bar is a whole number of beats, at least 1, not True"),
+    (lambda: MidiClock(smoothing=1), "smoothing is a whole number of pulses to fit the tempo to, at least 2, not 1"),
+    (lambda: MidiClock(smoothing="24"),
+     "smoothing is a whole number of pulses to fit the tempo to, at least 2, not '24'"),
+], ids=["history-2", "history-float", "bar-0", "bar-bool", "smoothing-1", "smoothing-text"])
+def test_an_option_out_of_range_is_refused_naming_it(make, message):
+    with pytest.raises(ClockError) as caught:
+        make()
+    assert str(caught.value) == message
 
 
 def test_the_file_is_plain_json_a_person_can_edit(tmp_path):
     path = tmp_path / "beats.json"
     BeatMap([0.5, 1.0, 1.5], downbeat=1).save(path)
     assert json.loads(path.read_text()) == {"beats": [0.5, 1.0, 1.5], "downbeat": 1, "offset": 0}
-
-
-# -- tap tempo
-
-def _taps(bpm: float, beats: list[float], jitter: list[float] | None = None, start: float = 100.0) -> list[float]:
-    """Tap times for taps on ``beats`` (beat numbers, may be fractional) at ``bpm``, with optional jitter in seconds."""
-    jitter = jitter or [0.0] * len(beats)
-    return [start + b * 60 / bpm + j for b, j in zip(beats, jitter)]
-
-
-JITTER = [0.004, -0.006, 0.002, 0.005, -0.003, -0.001, 0.006, -0.004, 0.0, 0.003]
-
-# (taps, tempo the clock should have, the time of the last real beat tapped)
-TAP_CASES = {
-    "steady": (_taps(124, list(range(8)), JITTER), 124, _taps(124, [7])[0]),
-    "one-missed": (_taps(124, [0, 1, 2, 4, 5, 6], JITTER), 124, _taps(124, [6])[0]),
-    "missed-last": (_taps(124, [0, 1, 2, 3, 4, 6], JITTER), 124, _taps(124, [6])[0]),
-    "doubled-after": (_taps(124, [0, 1, 2, 3, 3.15, 4, 5], JITTER), 124, _taps(124, [5])[0]),
-    "doubled-before": (_taps(124, [0, 1, 2, 3, 3.7, 4, 5, 6], JITTER), 124, _taps(124, [6])[0]),
-    "doubled-last": (_taps(124, [0, 1, 2, 3, 4, 4.1], JITTER), 124, _taps(124, [4])[0]),
-    "slow": (_taps(72, list(range(5)), JITTER), 72, _taps(72, [4])[0]),
-    "tempo-change": (_taps(120, list(range(8))) + _taps(132, [1, 2, 3], start=_taps(120, [7])[0]),
-                     132, _taps(132, [3], start=_taps(120, [7])[0])[0]),
-    "pause-then-new-tempo": (_taps(120, [0, 1, 2, 3]) + _taps(90, [0, 1, 2], start=_taps(120, [3])[0] + 5.0),
-                             90, _taps(90, [2], start=_taps(120, [3])[0] + 5.0)[0]),
-}
-
-
-@pytest.mark.parametrize(("taps", "bpm", "last_beat"), TAP_CASES.values(), ids=TAP_CASES.keys())
-def test_tap_tempo_finds_the_tempo_and_the_phase(taps, bpm, last_beat):
-    clock = TapTempo(beat_zero_seconds=0.0)
-    for t in taps:
-        clock.tap(t)
-    assert clock.bpm == pytest.approx(bpm, rel=0.01)
-    beat_pip = clock.pip_at(last_beat + 0.008)
-    assert beat_pip % 64 in (0, 1, 2, 63, 62)  # the last tapped beat is a beat, within a few ms of jitter
-    next_beat = round(beat_pip / 64) * 64 + 64
-    assert clock.seconds_at(next_beat) == pytest.approx(last_beat + 60 / bpm, abs=0.012)
-
-
-def test_a_pause_starts_over_on_the_first_beat_of_a_bar_and_keeps_the_tempo():
-    clock = TapTempo(beat_zero_seconds=0.0)
-    for t in _taps(100, [0, 1, 2, 3], start=10.0):
-        clock.tap(t)
-    counted = clock.pip_at(11.9)
-    clock.tap(20.0)  # far more than two beats later
-    assert clock.taps == 1 and clock.bpm == pytest.approx(100)
-    assert clock.pip_at(20.0) % 256 == 0 and clock.pip_at(20.0) > counted
-
-
-def test_before_two_taps_the_default_tempo_runs():
-    clock = TapTempo(bpm=90.0, beat_zero_seconds=5.0)
-    assert (clock.bpm, clock.pip_at(5.0), clock.pip_at(6.0)) == (90.0, 0, 96)
-    clock.tap(7.3)
-    assert clock.bpm == 90.0 and clock.pip_at(7.3) % 256 == 0
-    clock.tap(7.31)  # a bounce of the key
-    assert (clock.bpm, clock.taps) == (90.0, 1)
-    clock.tap(7.3 + 60 / 110)
-    assert clock.bpm == pytest.approx(110)
-
-
-def test_taps_out_of_order_or_not_finite_are_refused():
-    clock = TapTempo(beat_zero_seconds=0.0)
-    clock.tap(10.0)
-    for bad in (9.0, math.nan, math.inf):
-        with pytest.raises(ValueError):
-            clock.tap(bad)
-    assert clock.taps == 1
-
-
-def test_tap_pips_round_trip_near_the_ends_of_their_range():
-    clock = TapTempo(beat_zero_seconds=0.0)
-    for t in _taps(128, range(4)):
-        clock.tap(t)
-    for pip in (PIP_MIN, PIP_MIN + 1, 0, PIP_MAX - 1, PIP_MAX):
-        assert clock.pip_at(clock.seconds_at(pip)) == pip
-    with pytest.raises(ValueError):
-        clock.pip_at(clock.seconds_at(PIP_MAX) + 1.0)

@@ -7,12 +7,15 @@ namespace of its own (``unshare -n``, as root), never in this test process.
 from __future__ import annotations
 
 import importlib.util
+import math
 import json
 import os
 import pathlib
 import shutil
 import subprocess
 import sys
+import time
+import types
 
 import pytest
 
@@ -78,3 +81,63 @@ def test_without_the_link_extra_the_error_says_how_to_install_it(monkeypatch):
     monkeypatch.setitem(sys.modules, "aalink", None)  # as if it were not installed
     with pytest.raises(ImportError, match=r"pip install 'kinetrope\[link\]'"):
         LinkClock()
+
+
+class _Session:
+    """Stands in for aalink's Link: a session whose tempo and beat the test sets, read by the clock's thread."""
+
+    opening: dict[str, float] = {}  # what the session reports from the first reading on
+
+    def __init__(self, bpm, loop):
+        self.tempo, self.beat, self.quantum, self.enabled, self.reads = bpm, 0.0, 4, False, 0
+        for name, value in self.opening.items():
+            setattr(self, name, value)
+
+    @property
+    def num_peers(self):  # read once a reading: counts them
+        self.reads += 1
+        return 1
+
+
+@pytest.fixture
+def sessions(monkeypatch):
+    """LinkClock over a session in this process: no network, no Link, only what the session reports."""
+    made = []
+
+    def link(bpm, loop):
+        made.append(_Session(bpm, loop))
+        return made[-1]
+
+    monkeypatch.setitem(sys.modules, "aalink", types.SimpleNamespace(Link=link))
+    return made
+
+
+def _wait_for_readings(session, count):
+    start, deadline = session.reads, time.monotonic() + 10.0
+    while session.reads < start + count and time.monotonic() < deadline:
+        time.sleep(0.005)
+
+
+NOT_TEMPI = {"nan-tempo": {"tempo": math.nan}, "inf-tempo": {"tempo": math.inf}, "zero-tempo": {"tempo": 0.0},
+             "tempo-1e300": {"tempo": 1e300}, "nan-beat": {"beat": math.nan}, "inf-beat": {"beat": -math.inf}}
+
+
+@pytest.mark.parametrize("reading", NOT_TEMPI.values(), ids=NOT_TEMPI.keys())
+def test_a_session_that_reports_no_tempo_never_reaches_a_pip(sessions, monkeypatch, reading):
+    monkeypatch.setattr(_Session, "opening", reading)
+    with LinkClock(128.0) as clock:  # from the first reading on: the tempo this peer brought
+        now = time.monotonic()
+        assert clock.bpm == 128.0 and clock.pip_at(now + 0.5) - clock.pip_at(now) in (68, 69)
+    monkeypatch.setattr(_Session, "opening", {})
+    with LinkClock(100.0) as clock:  # after good readings: on along the last good one
+        session = sessions[-1]
+        session.tempo, session.beat = 140.0, 8.0
+        _wait_for_readings(session, 3)
+        assert clock.bpm == 140.0
+        for name, value in reading.items():
+            setattr(session, name, value)
+        _wait_for_readings(session, 3)
+        now = time.monotonic()
+        pips = [clock.pip_at(now + k * 0.1) for k in range(6)]
+        assert clock.bpm == clock.bpm_at(now) == 140.0
+        assert all(b - a in (14, 15) for a, b in zip(pips, pips[1:]))  # 14.9 pips each 0.1 s

@@ -6,6 +6,8 @@ import random
 
 import mido
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 from kinetrope_tools.clocks import Clock, MidiClock, MidiPortError
 
@@ -133,3 +135,58 @@ def test_a_port_that_does_not_exist_is_a_clear_error():
         MidiClock(port_name="kinetrope test port that does not exist")
     assert "kinetrope test port that does not exist" in str(caught.value)
     assert "\n" not in str(caught.value)
+
+
+# Pulse arrival times a driver may stamp: (times, the tempo the clock may then show).
+STAMPS = {
+    "two-on-one-stamp": ([1.0, 1.0], 120.0),
+    "a-burst-on-one-stamp": ([1.0] * 24, 120.0),
+    "steady-then-one-stamp": ([1.0 + k * 60 / (140 * 24) for k in range(24)] + [2.0] * 24, None),
+    "bunched-a-microsecond-apart": ([1.0 + k * 1e-6 for k in range(24)], 999.0),
+    "spread-to-12-bpm": ([1.0 + k * 0.2 for k in range(24)], 20.0),
+}
+
+
+@pytest.mark.parametrize(("times", "bpm"), STAMPS.values(), ids=STAMPS.keys())
+def test_pulses_stamped_alike_or_out_of_range_keep_a_tempo(clock, times, bpm):
+    clock.feed(mido.Message("start"), times[0] - 0.01)
+    pips = []
+    for t in times:
+        clock.feed(mido.Message("clock"), t)
+        pips += [clock.pip_at(t), clock.pip_at(t + 0.001)]
+        assert 20.0 <= clock.bpm == clock.bpm_at(t) <= 999.0
+    assert pips == sorted(pips)
+    if bpm is not None:
+        assert clock.bpm == pytest.approx(bpm)
+    clock.feed(mido.Message("stop"), times[-1] + 0.01)
+    assert clock.pip_at(times[-1] + 1.0) == clock.pip_at(times[-1] + 0.01)
+
+
+def test_a_source_quiet_for_a_month_holds_the_pip(clock):
+    clock.feed(mido.Message("start"), 0.0)
+    after = play(clock, 999.0, 48, 0.0)
+    month = 30 * 86400.0  # past the 23.3 days 2**31 pips last at 999 bpm
+    assert clock.pip_at(after + month) == 127
+    clock.feed(mido.Message("stop"), after + month)
+    assert clock.pip_at(after + month + 1.0) == 127
+
+
+MESSAGES = st.one_of(
+    st.tuples(st.just("clock"), st.one_of(st.just(0.0), st.floats(0.0, 0.001), st.floats(0.005, 0.05),
+                                          st.floats(0.2, 0.3), st.floats(1.0, 1e6))),
+    st.tuples(st.sampled_from(["start", "stop", "continue", "songpos"]), st.floats(0.0, 0.5)),
+)
+
+
+@settings(max_examples=200, deadline=None)
+@given(messages=st.lists(MESSAGES, min_size=1, max_size=80), pos=st.integers(0, 16383))
+def test_no_run_of_messages_stops_the_clock_or_gives_a_tempo_outside_the_range(messages, pos):
+    clock, now, last = MidiClock(), 0.0, None
+    for kind, gap in messages:
+        now += gap
+        clock.feed(mido.Message("songpos", pos=pos) if kind == "songpos" else mido.Message(kind), now)
+        pips = [clock.pip_at(now + k * 0.004) for k in range(3)]
+        assert pips == sorted(pips) and 20.0 <= clock.bpm == clock.bpm_at(now) <= 999.0
+        if kind == "clock" and clock.playing and last is not None:
+            assert pips[0] >= last  # while it plays, a pulse never takes the pip back
+        last = pips[-1] if clock.playing and kind in ("clock", "continue") else None

@@ -8,15 +8,15 @@ is made.
 
 from .beat_map import BeatMap, BeatMapError
 from .fixed import FixedTempo, pips_at, seconds_at
-from .link import LinkClock
+from .link import LinkClock, LinkError
 from .midi import MidiClock, MidiPortError
-from .protocol import Clock, Closable, Tappable, TempoSettable
+from .protocol import Clock, ClockError, Closable, Tappable, TempoSettable
 from .tap import TapTempo
 from .tempo import BPM_MAX, BPM_MIN, TempoError, checked_bpm
 from .track import TrackTime
 
 __all__ = [
-    "BPM_MAX", "BPM_MIN", "BeatMap", "BeatMapError", "Clock", "Closable", "FixedTempo", "LinkClock", "MidiClock",
-    "MidiPortError", "TapTempo", "Tappable", "TempoError", "TempoSettable", "TrackTime", "checked_bpm", "pips_at",
-    "seconds_at",
+    "BPM_MAX", "BPM_MIN", "BeatMap", "BeatMapError", "Clock", "ClockError", "Closable", "FixedTempo", "LinkClock",
+    "LinkError", "MidiClock", "MidiPortError", "TapTempo", "Tappable", "TempoError", "TempoSettable", "TrackTime",
+    "checked_bpm", "pips_at", "seconds_at",
 ]

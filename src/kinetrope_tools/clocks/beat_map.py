@@ -6,19 +6,24 @@ downbeat, and correcting the downbeat moves the bar lines and the pips with
 it. With the downbeat at beat 0 this is plainly ``64 * k + offset``. Between
 two beats the pips run evenly; before the first beat and after the last the
 map keeps the tempo of the nearest measured beat.
+
+A map's tempo (the median gap between its beats) is a tempo from ``BPM_MIN``
+to ``BPM_MAX``, as everywhere. One gap between two beats of a real song may
+stray far from it: half or a third of the tempo where the tracker missed a
+beat, a long gap over a break or a held chord it marked no beat in, double
+where it marked an off-beat. So each gap may be from 1/16 to 256 of the
+map's beats (64 bars of four); a map outside that is no song's, and one that
+loaded anyway would race through the pips or stand still in a show.
 """
 
 from __future__ import annotations
 
 import bisect
-import contextlib
 import json
 import math
 import operator
 import os
-import pathlib
 import stat
-import tempfile
 import time
 from collections.abc import Sequence
 from typing import Any
@@ -26,7 +31,10 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
+from ..base.errors import KinetropeError
+from ..base.files import write_text
 from ..base.pips import PIP_MAX, PIP_MIN, PIPS_PER_BEAT, checked_pip, checked_seconds, exact_floor
+from .tempo import BPM_MAX, BPM_MIN
 
 
 # Each pip between two beats must get its own, later float: beats closer than
@@ -36,9 +44,17 @@ _MIN_STEPS_PER_BEAT = 1024
 _KEYS = ("beats", "downbeat", "offset")
 # Ten hours at 300 bpm is under 4 MiB of JSON; anything far larger is not a map.
 _LARGEST_FILE = 64 * 2**20
+# One gap between beats, in beats of the map's tempo (see above).
+_SHORTEST_GAP = 1 / 16
+_LONGEST_GAP = 256
+# Beats measured at a tempo at the range's edge may divide to a hair past it.
+_EDGE = 1e-9
+# A whole number longer than this is no index, offset or time of a map (a
+# 32-bit pip has 11 characters); refused before Python's own digit limit.
+_LONGEST_WHOLE = 40
 
 
-class BeatMapError(ValueError):
+class BeatMapError(KinetropeError, ValueError):
     """A beat list or a beat map file that cannot make a map; the message is one line."""
 
 
@@ -66,6 +82,16 @@ def _beat_times(beats: Any) -> npt.NDArray[np.float64]:
     if close.size:
         k = int(close[0]) + 1
         raise BeatMapError(f"beats {k - 1} and {k} are too close together for 64 pips between them")
+    beat = float(np.median(steps))
+    if not BPM_MIN * (1 - _EDGE) <= 60.0 / beat <= BPM_MAX * (1 + _EDGE):
+        raise BeatMapError(f"the beats' tempo is {60.0 / beat:.6g} beats a minute (a beat every {beat:.6g} s); "
+                           f"a beat map's tempo is from {BPM_MIN:g} to {BPM_MAX:g}")
+    stray = np.flatnonzero((steps < _SHORTEST_GAP * beat) | (steps > _LONGEST_GAP * beat))
+    if stray.size:
+        k = int(stray[0]) + 1
+        gap = float(steps[k - 1])  # a Python float: a ratio past the largest double is inf, without a warning
+        raise BeatMapError(f"beats {k - 1} and {k} are {gap:.6g} s apart, {gap / beat:.3g} of the map's beat of "
+                           f"{beat:.6g} s; a gap between beats is from 1/16 to {_LONGEST_GAP} beats")
     times.flags.writeable = False
     return times
 
@@ -87,7 +113,7 @@ class BeatMap:
     gives the track's own time in seconds.
     """
 
-    def __init__(self, beats: Sequence[float] | npt.NDArray[Any], offset: int = 0, downbeat: int = 0) -> None:
+    def __init__(self, beats: Sequence[float] | npt.NDArray[Any], *, offset: int = 0, downbeat: int = 0) -> None:
         times = _beat_times(beats)
         self._beats = times
         self._times: list[float] = times.tolist()
@@ -193,24 +219,11 @@ class BeatMap:
     def save(self, path: str | os.PathLike[str]) -> None:
         """Writes the map as JSON, whole or not at all.
 
-        The text goes to a new file beside ``path`` that then replaces it, so a
-        reader never sees half a map and a symlink at ``path`` is replaced, not
-        written through.
+        The text goes to a new file beside ``path`` that then replaces it
+        (``base.files.write_text``), so a reader never sees half a map and a
+        symlink at ``path`` is replaced, not written through.
         """
-        target = pathlib.Path(path)
-        text = json.dumps(self.to_json(), allow_nan=False) + "\n"
-        descriptor, temporary = tempfile.mkstemp(dir=target.parent, prefix=f".{target.name}.", suffix=".tmp")
-        try:
-            os.fchmod(descriptor, 0o644)
-            with os.fdopen(descriptor, "w", encoding="utf-8") as stream:
-                stream.write(text)
-                stream.flush()
-                os.fsync(stream.fileno())
-            os.replace(temporary, target)
-        except BaseException:
-            with contextlib.suppress(OSError):
-                os.unlink(temporary)
-            raise
+        write_text(path, json.dumps(self.to_json(), allow_nan=False) + "\n")
 
     @classmethod
     def load(cls, path: str | os.PathLike[str]) -> BeatMap:
@@ -218,20 +231,25 @@ class BeatMap:
         name = os.fspath(path)
         # Opened without blocking, so a FIFO or a device is refused instead of waited on.
         descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+        mode = os.fstat(descriptor).st_mode
+        if not stat.S_ISREG(mode):
+            os.close(descriptor)
+            what = "a folder" if stat.S_ISDIR(mode) else "not a regular file"
+            raise BeatMapError(f"{name}: not a beat map ({what})")
         with os.fdopen(descriptor, "rb") as stream:
-            if not stat.S_ISREG(os.fstat(descriptor).st_mode):
-                raise BeatMapError(f"{name}: not a beat map (not a regular file)")
             data = stream.read(_LARGEST_FILE + 1)
         if len(data) > _LARGEST_FILE:
             raise BeatMapError(f"{name}: not a beat map (larger than {_LARGEST_FILE // 2**20} MiB)")
         try:
-            document = json.loads(data.decode("utf-8"))
+            document = json.loads(data.decode("utf-8"), object_pairs_hook=_object, parse_int=_whole_number)
         except UnicodeDecodeError:
             raise BeatMapError(f"{name}: not a beat map (not UTF-8 text)") from None
         except json.JSONDecodeError as error:
             raise BeatMapError(f"{name}: not JSON: {error.msg} at line {error.lineno} column {error.colno}") from None
         except RecursionError:
             raise BeatMapError(f"{name}: not a beat map (nested too deeply)") from None
+        except BeatMapError as error:  # a key given twice, a number too long to be one
+            raise BeatMapError(f"{name}: {error}") from None
         try:
             return cls.from_json(document)
         except BeatMapError as error:
@@ -255,3 +273,18 @@ class BeatMap:
         return (f"BeatMap(<{len(self._times)} beats from {self._times[0]:.3f} s to {self._times[-1]:.3f} s, "
                 f"{self._bpm:.2f} bpm>, offset={self._offset}, downbeat={self._downbeat})")
 
+
+def _object(pairs: list[tuple[str, Any]]) -> dict[str, Any]:
+    """A JSON object whose keys are all different: a key given twice is refused, not settled by the last."""
+    found: dict[str, Any] = {}
+    for key, value in pairs:
+        if key in found:
+            raise BeatMapError(f"key {json.dumps(key)[:60]} is given twice")
+        found[key] = value
+    return found
+
+
+def _whole_number(text: str) -> int:
+    if len(text) > _LONGEST_WHOLE:
+        raise BeatMapError(f"a whole number of {len(text.lstrip('-')):,} digits is no time, index or pip of a beat map")
+    return int(text)

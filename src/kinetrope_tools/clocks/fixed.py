@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import math
 import time
 
 from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds, exact_floor
@@ -35,25 +36,42 @@ def _seconds_at(pip: int, bpm: float, origin: float) -> float:
 
 
 class FixedTempo:
-    """``bpm`` beats a minute with beat 0 (pip 0) at ``beat_zero_seconds``."""
+    """``bpm`` beats a minute with beat 0 (pip 0) at ``beat_zero_seconds``.
+
+    The pips run out 2**31 pips from beat 0: after 2,015,281 s (23.3 days) at
+    999 bpm, 194 days at 120 bpm, 3.2 years at 20 bpm. From then on ``pip_at``
+    raises ValueError on every call, as every clock does past its pips; up to
+    then each pip is exact, since a double holds the time to well under a pip.
+    """
 
     def __init__(self, bpm: float, *, beat_zero_seconds: float = 0.0) -> None:
         self._bpm = checked_bpm(bpm)
         self.beat_zero_seconds = checked_seconds(beat_zero_seconds)
+        # The latest time a pip was asked for: a host that runs ahead of now
+        # (to make up for its outputs' latency) has already shown that pip.
+        self._asked = -math.inf
 
     @property
     def bpm(self) -> float:
         return self._bpm
 
     def set_bpm(self, bpm: float) -> None:
-        """A new tempo from now on, the pip in effect now kept: the clock does not jump."""
+        """A new tempo from now on, the pip in effect now kept: the clock does not jump.
+
+        "Now" is the later of ``time.monotonic()`` and the latest time a pip
+        was asked for, so a pip already given is never followed by a smaller
+        one, however far ahead the host asks.
+        """
         bpm = checked_bpm(bpm)
-        now = time.monotonic()
+        now = max(time.monotonic(), self._asked)
         beat = (now - self.beat_zero_seconds) * self._bpm / 60.0
         self.beat_zero_seconds = now - beat * 60.0 / bpm
         self._bpm = bpm
 
     def pip_at(self, seconds: float) -> int:
+        seconds = checked_seconds(seconds)
+        if seconds > self._asked:
+            self._asked = seconds
         return pips_at(seconds, self._bpm, beat_zero_seconds=self.beat_zero_seconds)
 
     def seconds_at(self, pip: int) -> float:

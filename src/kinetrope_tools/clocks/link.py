@@ -9,6 +9,10 @@ keeps a line of time that the clock's methods read without waiting.
 Link promises every peer the same tempo and the same phase within the
 quantum (a bar of ``quantum`` beats), not the same beat count: the pips of
 two peers agree modulo ``64 * quantum``.
+
+A reading of the session that is no tempo or no beat (NaN or infinite from
+a peer, a tempo outside ``BPM_MIN`` to ``BPM_MAX``) is passed over: the
+clock runs on along the last good line, at first the tempo it brought.
 """
 
 from __future__ import annotations
@@ -21,15 +25,21 @@ from typing import TYPE_CHECKING, Any
 if TYPE_CHECKING:
     import asyncio
 
+from ..base.errors import KinetropeError
 from ..base.optional import require
 from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds
 from ._linear import Line
-from .tempo import checked_bpm
+from .protocol import ClockError
+from .tempo import BPM_MAX, BPM_MIN, checked_bpm
 
 # How often the session is read, and how far (in pips) the kept line may
 # drift from it before it is drawn again.
 _POLL_SECONDS = 0.005
 _DRIFT_PIPS = 0.05
+
+
+class LinkError(KinetropeError, RuntimeError):
+    """Link did not start, or the clock has left its session."""
 
 
 class LinkClock:
@@ -42,13 +52,14 @@ class LinkClock:
 
     def __init__(self, bpm: float = 120.0, *, quantum: int = 4, start_timeout: float = 10.0) -> None:
         if isinstance(quantum, bool) or not isinstance(quantum, int) or not 1 <= quantum <= 64:
-            raise ValueError("quantum must be a whole number of beats from 1 to 64")
+            raise ClockError(f"quantum is a whole number of beats from 1 to 64, not {quantum!r}")
         bpm = checked_bpm(bpm)
         # asyncio too is imported here: it costs more than the rest of the package's clocks.
         import asyncio
 
         aalink = require("aalink", "LinkClock")
         self.quantum = quantum
+        self._bpm = bpm
         self._line: Line | None = None
         self._peers = 0
         self._loop = asyncio.new_event_loop()
@@ -60,7 +71,7 @@ class LinkClock:
         self._thread.start()
         if not self._ready.wait(start_timeout) or self._failure is not None:
             self.close()
-            raise RuntimeError(f"Link did not start: {self._failure or 'timed out'}")
+            raise LinkError(f"Link did not start: {self._failure or 'timed out'}")
 
     # -- the loop thread
 
@@ -110,6 +121,10 @@ class LinkClock:
         self._peers = link.num_peers
         now = (before + after) / 2
         line = self._line
+        if not (math.isfinite(beat) and math.isfinite(tempo) and BPM_MIN <= tempo <= BPM_MAX):
+            if line is None:
+                self._line = Line(0, now, 60.0 / (self._bpm * PIPS_PER_BEAT))
+            return
         if (line is not None and math.isclose(line.bpm, tempo, rel_tol=1e-12)
                 and abs(line.position_at(now) - beat * PIPS_PER_BEAT) < _DRIFT_PIPS):
             return
@@ -126,7 +141,7 @@ class LinkClock:
             return function()
 
         if self._link is None:
-            raise RuntimeError("this LinkClock is closed")
+            raise LinkError("this LinkClock has left its session")
         return asyncio.run_coroutine_threadsafe(call(), self._loop).result(timeout)
 
     # -- the session
@@ -172,7 +187,7 @@ class LinkClock:
     def _current(self) -> Line:
         line = self._line
         if line is None:
-            raise RuntimeError("this LinkClock never joined a session")
+            raise LinkError("this LinkClock never joined a session")
         return line
 
     def pip_at(self, seconds: float) -> int:

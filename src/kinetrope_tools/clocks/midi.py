@@ -8,6 +8,11 @@ pulse goes on from where stop left it. Pulses also arrive while stopped and
 keep the tempo current. Between pulses the pip runs on at the tempo smoothed
 over the recent pulses, but never past the pip of the pulse still to come,
 so it never has to run backwards when that pulse arrives.
+
+The tempo is a least-squares fit over the recent pulses' arrival times, kept
+from ``BPM_MIN`` to ``BPM_MAX``: pulses stamped with one time (a driver that
+delivers a burst at once) or bunched or spread past those tempi change the
+tempo no further than a tempo can go, and never stop the clock.
 """
 
 from __future__ import annotations
@@ -18,9 +23,11 @@ import threading
 import time
 from typing import Any
 
-from ..base.pips import PIPS_PER_BEAT, checked_pip, checked_seconds
-from ._linear import Line
-from .tempo import checked_bpm
+from ..base.errors import KinetropeError
+from ..base.pips import PIP_MAX, PIPS_PER_BEAT, checked_pip, checked_seconds
+from ._linear import Line, slope
+from .protocol import ClockError
+from .tempo import BPM_MAX, BPM_MIN, checked_bpm
 
 PULSES_PER_BEAT = 24
 # Positions are held in thirds of a pip: a pulse is exactly 8 of them.
@@ -31,9 +38,11 @@ _PULSES_PER_SIXTEENTH = 6
 # A gap between pulses longer than this (under 10 bpm) is not a tempo: the
 # source has paused its clock, and the tempo is measured afresh.
 _LONGEST_PULSE = 0.25
+# The pulse lengths of the one tempo range.
+_PULSE_RANGE = (60.0 / (BPM_MAX * PULSES_PER_BEAT), 60.0 / (BPM_MIN * PULSES_PER_BEAT))
 
 
-class MidiPortError(OSError):
+class MidiPortError(KinetropeError, OSError):
     """No MIDI input port of that name can be opened."""
 
 
@@ -59,8 +68,9 @@ class MidiClock:
 
     def __init__(self, bpm: float = 120.0, *, port_name: str | None = None, smoothing: int = 24) -> None:
         bpm = checked_bpm(bpm)
-        if not (isinstance(smoothing, int) and smoothing >= 2):
-            raise ValueError("smoothing must be a whole number of pulses, at least 2")
+        if isinstance(smoothing, bool) or not isinstance(smoothing, int) or smoothing < 2:
+            raise ClockError(
+                f"smoothing is a whole number of pulses to fit the tempo to, at least 2, not {smoothing!r}")
         self._lock = threading.Lock()
         self._pulse_times: collections.deque[float] = collections.deque(maxlen=smoothing)
         self._seconds_per_pulse = 60.0 / (bpm * PULSES_PER_BEAT)
@@ -98,11 +108,15 @@ class MidiClock:
             elif kind == "stop":
                 if self._playing:
                     self._playing = False
-                    self._hold(self._pip_at(self._state, now))
+                    try:
+                        held = self._pip_at(self._state, now)
+                    except ValueError:  # past the last pip: hold the last one there is
+                        held = min(self._state.last_pip, PIP_MAX)
+                    self._hold(held)
             else:
                 position = int(message.pos)
                 if not 0 <= position <= 16383:
-                    raise ValueError(f"song position {position} is outside 0..16383")
+                    raise ClockError(f"song position {position} is outside 0..16383")
                 self._next_pulse = position * _PULSES_PER_SIXTEENTH
                 self._hold(self._next_pulse * _UNITS_PER_PULSE // _UNITS_PER_PIP)
 
@@ -114,8 +128,9 @@ class MidiClock:
         if times and (now < times[-1] or now - times[-1] > _LONGEST_PULSE):
             times.clear()
         times.append(now)
-        if len(times) >= 2:
-            self._seconds_per_pulse = _slope(times)
+        measured = slope(range(len(times)), times)
+        if measured is not None:
+            self._seconds_per_pulse = min(max(measured, _PULSE_RANGE[0]), _PULSE_RANGE[1])
         if not self._playing:
             # Keep the held position; a later continue starts from it.
             self._state = _State(self._line(self._next_pulse, now), self._state.last_pip, self._state.held_pip)
@@ -136,7 +151,11 @@ class MidiClock:
     def _pip_at(state: _State, seconds: float) -> int:
         if state.held_pip is not None:
             return state.held_pip
-        return min(state.line.pip_at(seconds, "of this MIDI clock"), state.last_pip)
+        line = state.line
+        if seconds >= line.seconds_at(state.last_pip + 1):
+            # Waiting for the next pulse, however long: a source gone quiet holds the pip, it does not run out.
+            return state.last_pip
+        return line.pip_at(seconds, "of this MIDI clock")
 
     @property
     def playing(self) -> bool:
@@ -180,14 +199,6 @@ class MidiClock:
 
     def __repr__(self) -> str:
         return f"MidiClock(bpm={self.bpm:.2f}, playing={self.playing})"
-
-
-def _slope(times: collections.deque[float]) -> float:
-    """Seconds a pulse: the least-squares line through the recent (pulse, time) pairs."""
-    count = len(times)
-    middle = (count - 1) / 2
-    mean = sum(times) / count
-    return sum((i - middle) * (t - mean) for i, t in enumerate(times)) / sum((i - middle) ** 2 for i in range(count))
 
 
 def _one_line(error: BaseException) -> str:

@@ -4,6 +4,12 @@ from __future__ import annotations
 
 from typing import Protocol, runtime_checkable
 
+from ..base.errors import KinetropeError
+
+
+class ClockError(KinetropeError, ValueError):
+    """A value a clock cannot take: an option out of its range, a tap out of time order, a message out of range."""
+
 
 @runtime_checkable
 class Clock(Protocol):
@@ -12,7 +18,11 @@ class Clock(Protocol):
     For a beat map the seconds are the track's own time; for the live sources
     (tap, Link, MIDI clock) they are ``time.monotonic()`` seconds. Pips are the
     module's signed 32-bit pips: a time whose pip does not fit raises
-    ValueError, as ``pips_at`` does.
+    ValueError, as ``pips_at`` does, on every call from then on, so a host
+    can say so once and hold its last pip. A clock's methods raise nothing else for
+    a number they are given; a tempo a live source reports that is not a
+    tempo (NaN, infinite, outside ``BPM_MIN`` to ``BPM_MAX``) never reaches a
+    pip.
     """
 
     def pip_at(self, seconds: float) -> int:
@@ -43,7 +53,7 @@ class Tappable(Protocol):
 
 @runtime_checkable
 class TempoSettable(Protocol):
-    """A clock whose tempo can be set from outside (a fixed tempo, taps, a Link session)."""
+    """A clock whose tempo can be set from outside (a fixed tempo, a Link session)."""
 
     def set_bpm(self, bpm: float) -> None:
         """A new tempo from now on, without a jump of the pip in effect."""

@@ -10,14 +10,15 @@ from __future__ import annotations
 
 import time
 
+from ..base.pips import checked_seconds
 from .protocol import Clock
 
 
 class TrackTime:
     def __init__(self, clock: Clock, *, start_seconds: float, started_at: float) -> None:
         self.clock = clock
-        self.start_seconds = float(start_seconds)
-        self.started_at = float(started_at)
+        self.start_seconds = checked_seconds(start_seconds)
+        self.started_at = checked_seconds(started_at)
 
     def _track(self, seconds: float) -> float:
         return seconds - self.started_at + self.start_seconds
