@@ -2,14 +2,23 @@
 
 The new file is created afresh (never an existing file, never through a
 link), so a link planted where a file is written is replaced, not written
-through, and a reader never sees half a file. A ``Folder`` does the same
-inside a directory opened once, not through a link, for commands that
-write and remove many files in one place.
+through, and a reader never sees half a file. Only a regular file, a link
+or a new name is replaced: a folder, a device, a FIFO or a socket in its
+place is refused before anything is written, and checked again just
+before the rename, so nothing is ever renamed over ``/dev/null``. A
+``Folder`` does the same inside a directory opened once, not through a
+link, for commands that write and remove many files in one place.
+
+A new file that is not complete is removed on any exception, including
+``KeyboardInterrupt`` and whatever a signal handler raises; only a process
+killed outright (SIGKILL) leaves its ``.NAME.<random>.part`` beside the
+target.
 """
 
 from __future__ import annotations
 
 import contextlib
+import errno
 import os
 import pathlib
 import secrets
@@ -24,17 +33,69 @@ _CREATE = os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC
 _DIRECTORY = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC
 
 
+_SPECIAL_KINDS = (
+    (stat.S_ISCHR, "character device"),
+    (stat.S_ISBLK, "block device"),
+    (stat.S_ISFIFO, "FIFO"),
+    (stat.S_ISSOCK, "socket"),
+)
+
+
+class NotAFileError(KinetropeError, OSError):
+    """A device, a FIFO or a socket where a file is to be written: refused, never renamed over."""
+
+
 def _partial_name(name: str) -> str:
     return f".{name}.{secrets.token_hex(6)}.part"
 
 
+def _check_replaceable(name: str, directory: int | None, shown: str) -> None:
+    try:
+        mode = os.stat(name, dir_fd=directory, follow_symlinks=False).st_mode
+    except FileNotFoundError:
+        return
+    if stat.S_ISREG(mode) or stat.S_ISLNK(mode):
+        return
+    if stat.S_ISDIR(mode):
+        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), shown)
+    kind = next((kind for test, kind in _SPECIAL_KINDS if test(mode)), "special file")
+    raise NotAFileError(f"{shown}: a {kind}, not a regular file")
+
+
+def check_replaceable(path: str | os.PathLike[str]) -> None:
+    """Refuses what a whole-file write must not replace, before any work is done for it.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        Where a file is to be written.
+
+    Raises
+    ------
+    IsADirectoryError
+        If ``path`` is a folder.
+    NotAFileError
+        If ``path`` is a device, a FIFO or a socket (an ``OSError``).
+
+    Notes
+    -----
+    A regular file, a link (which is replaced, not followed) and a name
+    that nothing has yet all pass. ``replacing`` checks this itself; call
+    it first where writing comes after long work.
+    """
+    _check_replaceable(os.fspath(path), None, os.fspath(path))
+
+
 @contextlib.contextmanager
-def _written(name: str, partial: str, directory: int | None) -> Iterator[BinaryIO]:
+def _written(name: str, partial: str, directory: int | None, shown: str) -> Iterator[BinaryIO]:
+    _check_replaceable(name, directory, shown)
     # 0o666 less the umask, as open() would give the file itself.
     descriptor = os.open(partial, _CREATE, 0o666, dir_fd=directory)
     try:
         with open(descriptor, "wb") as file:
             yield file
+        # Again: a device or FIFO may have been put there while the file was written.
+        _check_replaceable(name, directory, shown)
         os.replace(partial, name, src_dir_fd=directory, dst_dir_fd=directory)
     except BaseException:
         with contextlib.suppress(OSError):
@@ -46,22 +107,57 @@ def _written(name: str, partial: str, directory: int | None) -> Iterator[BinaryI
 def replacing(path: str | os.PathLike[str]) -> Iterator[BinaryIO]:
     """A binary file that becomes ``path`` when the block ends without an error.
 
-    On an error the new file is removed and ``path`` is left as it was.
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The file to write: a regular file or a link there is replaced (a
+        link is never written through), a new name is made.
+
+    Yields
+    ------
+    BinaryIO
+        A new file beside ``path``, open for writing (and seeking).
+
+    Raises
+    ------
+    IsADirectoryError, NotAFileError
+        As ``check_replaceable``, before the block runs.
+
+    Notes
+    -----
+    On an error, or any exception, the new file is removed and ``path`` is
+    left as it was.
     """
     target = pathlib.Path(path)
     partial = target.with_name(_partial_name(target.name))
-    with _written(os.fspath(target), os.fspath(partial), None) as file:
+    with _written(os.fspath(target), os.fspath(partial), None, os.fspath(target)) as file:
         yield file
 
 
 def write_bytes(path: str | os.PathLike[str], data: bytes) -> None:
-    """Puts ``data`` at ``path`` whole (see ``replacing``)."""
+    """Puts ``data`` at ``path`` whole.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The file to write, as ``replacing`` takes it.
+    data : bytes
+        Its whole content.
+    """
     with replacing(path) as file:
         file.write(data)
 
 
 def write_text(path: str | os.PathLike[str], text: str) -> None:
-    """Puts ``text`` at ``path`` as UTF-8, whole (see ``replacing``)."""
+    """Puts ``text`` at ``path`` as UTF-8, whole.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The file to write, as ``replacing`` takes it.
+    text : str
+        Its whole content, written as UTF-8.
+    """
     write_bytes(path, text.encode("utf-8"))
 
 
@@ -172,7 +268,8 @@ class Folder:
         ``partial`` names the new file while it is written (by default a
         hidden name no one else uses); it must not exist.
         """
-        with _written(self._checked(name), self._checked(partial or _partial_name(name)), self._descriptor) as file:
+        name, partial = self._checked(name), self._checked(partial or _partial_name(name))
+        with _written(name, partial, self._descriptor, os.fspath(self.path / name)) as file:
             yield file
 
     def write_bytes(self, name: str, data: bytes, partial: str | None = None) -> None:
