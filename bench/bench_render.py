@@ -24,7 +24,10 @@ import av
 
 from kinetrope_tools.clocks import BeatMap
 from songs import read_grooves, render as play
-from kinetrope_tools.pictures.render import VIDEO_OPTIONS, _frames, _Painter, layout_for, render
+from kinetrope_tools.pictures.frames import frames as moving
+from kinetrope_tools.pictures.layout import layout_for
+from kinetrope_tools.pictures.painter import Painter
+from kinetrope_tools.pictures.render import VIDEO_OPTIONS, render
 
 CASES = [
     (["figure_eight"], 480),
@@ -54,9 +57,9 @@ def main() -> None:
                   f"{megabytes:>7.2f}MB {megabytes * 60 / done.seconds:>7.1f}")
 
     names, count = CASES[2][0], 250
-    painter = _Painter(layout_for(len(names), 720), names, None)
+    painter = Painter(layout_for(len(names), 720), names, None)
     started = time.perf_counter()
-    frames = _frames(painter, clock, names, None, 50, 0.0)
+    frames = moving(painter, clock, fps=50)
     # The painter reuses its canvas, so each frame is handed over as the renderer does.
     pictures = [av.VideoFrame.from_image(next(frames)) for _ in range(count)]
     drawing = time.perf_counter() - started

@@ -2,17 +2,20 @@
 
 import csv
 import json
+import os
 import pathlib
+import stat
 import subprocess
 import sys
 
 import numpy as np
 import pytest
+import soundfile
 from PIL import Image
 
 import kinetrope
 from exact import hexes
-from kinetrope_tools import load_pack, rows
+from kinetrope_tools import BeatMap, load_pack, rows
 from kinetrope_tools.cli import main
 
 COMMAND = pathlib.Path(sys.executable).with_name("kinetrope")
@@ -242,3 +245,48 @@ def test_texts_are_drawn_as_written(tmp_path):
     assert any("$\\frac{$ costs $5" in text.get_text() for text in texts)
     # Every text of the picture is plain: not math, not TeX.
     assert [text.get_text() for text in texts if text._preprocess_math(text.get_text())[1]] == []
+
+
+def special_file(kind, path):
+    if kind == "fifo":
+        os.mkfifo(path)
+    elif os.geteuid() == 0:
+        os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, 3))  # what /dev/null is
+    else:
+        pytest.skip("making a device node needs root")
+
+
+@pytest.fixture(scope="module")
+def short_song(tmp_path_factory):
+    """Half a second of a quiet hum, with a beat map so that nothing is tracked."""
+    folder = tmp_path_factory.mktemp("short_song")
+    t = np.arange(22050) / 44100
+    soundfile.write(folder / "hum.wav", 0.1 * np.sin(2 * np.pi * 110 * t), 44100)
+    BeatMap(np.arange(0.0, 2.0, 0.5)).save(folder / "beats.json")
+    return folder
+
+
+@pytest.mark.parametrize("kind", ["character-device", "fifo"])
+@pytest.mark.parametrize(
+    ("args", "written"),
+    [
+        (["render", "{song}/hum.wav", "circle", "--beats", "{song}/beats.json", "--size", "120", "-o", "{out}/v.mp4"], "v.mp4"),
+        (["preview", "bounce", "-o", "{out}/sheet.png"], "sheet.png"),
+        (["animate", "bounce", "--beats", "0.5", "-o", "{out}/bounce.gif"], "bounce.gif"),
+        (["export", "bounce", "--format", "csv", "-o", "{out}"], "bounce.csv"),
+        (["export", "bounce", "--format", "npy", "-o", "{out}"], "bounce.meta.json"),
+    ],
+    ids=["render", "preview", "animate", "export-csv", "export-npy"],
+)
+def test_output_onto_a_device_or_fifo_is_refused_and_left_alone(tmp_path, short_song, args, written, kind):
+    out = tmp_path / "out"
+    out.mkdir()
+    special_file(kind, out / written)
+    before = os.lstat(out / written)
+    done = run(*[a.format(song=short_song, out=out) for a in args])
+    shown = "character device" if kind == "character-device" else "FIFO"
+    assert done.returncode == 1
+    assert done.stderr == f"kinetrope {args[0]}: error: {out / written}: a {shown}, not a regular file\n"
+    after = os.lstat(out / written)
+    assert (after.st_mode, after.st_ino, after.st_rdev) == (before.st_mode, before.st_ino, before.st_rdev)
+    assert [p.name for p in out.iterdir()] == [written]  # nothing written beside it

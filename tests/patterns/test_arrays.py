@@ -9,7 +9,7 @@ import pytest
 
 import kinetrope
 from kinetrope_tools import rows, sample_many
-from kinetrope_tools.patterns.arrays import MAX_PIPS
+from kinetrope_tools.patterns.arrays import MAX_PIPS, PatternTable
 from number_like import WithIndex, WithIntOnly
 
 INT32_MIN = -(2**31)
@@ -225,3 +225,43 @@ def test_each_library_has_its_own_rows():
     second = kinetrope.PatternLibrary([kinetrope.SampledPattern("mine", "", [[-0.5, 0, 0], [0.5, 0, 0]])])
     assert rows("mine", first).tolist() == [[0.5, 0.0, 0.0]]
     assert rows("mine", second).tolist() == [[-0.5, 0.0, 0.0], [0.5, 0.0, 0.0]]
+
+
+def test_a_pattern_table_holds_each_pattern_once_end_to_end(library):
+    table = PatternTable(library)
+    names = ["ramp", "sway", "lift", "helix"]
+    places = [table.add(name) for name in names]
+    assert [table.add(name) for name in reversed(names)] == places[::-1]  # a second add changes nothing
+    assert table.table.shape == (sum(rows(n, library).shape[0] for n in names), 4)
+    for name, (first, period) in zip(names, places):
+        assert (table.first_row[name], table.period[name]) == (first, period)
+        assert_same_bits(table.table[first : first + period, :3], rows(name, library))
+        assert not table.table[first : first + period, 3].any()
+
+
+def test_a_pattern_table_grows_without_changing_what_a_reader_holds():
+    table = PatternTable()
+    table.add("bounce")
+    held = table.table
+    copy = held.copy()
+    for entry in kinetrope.catalogue()[:200]:
+        table.add(entry["name"])
+    assert np.array_equal(held, copy)
+    assert np.array_equal(table.table[: len(copy)], copy)
+    with pytest.raises(ValueError, match="read-only"):
+        table.table[0, 0] = 1.0
+
+
+def test_a_pattern_table_refuses_an_unknown_name_and_stays_as_it_was():
+    table = PatternTable()
+    table.add("sway")
+    before = table.table
+    with pytest.raises(ValueError, match="Unknown dance rudiment: nope"):
+        table.add("nope")
+    assert table.table is before and list(table.first_row) == ["sway"]
+
+
+@pytest.mark.parametrize("name", [b"bounce", bytearray(b"bounce"), 7], ids=["bytes", "bytearray", "int"])
+def test_a_name_that_is_not_text_is_a_type_error(name):
+    with pytest.raises(TypeError, match="a pattern name must be a str"):
+        rows(name)

@@ -3,8 +3,10 @@
 import math
 import os
 import pathlib
+import signal
 import subprocess
 import sys
+import time
 
 import av
 import numpy as np
@@ -14,7 +16,10 @@ import soundfile
 from kinetrope_tools import sample_many
 from kinetrope_tools.clocks import BeatMap, FixedTempo
 from kinetrope_tools.pictures import render as render_module
-from kinetrope_tools.pictures.render import POINT, _frames, _Painter, layout_for, render
+from kinetrope_tools.pictures.frames import frames
+from kinetrope_tools.pictures.layout import layout_for
+from kinetrope_tools.pictures.painter import POINT, Painter
+from kinetrope_tools.pictures.render import render
 
 COMMAND = pathlib.Path(sys.executable).with_name("kinetrope")
 RATE = 44100
@@ -150,10 +155,10 @@ def test_music_each_frame_is_drawn_as_if_on_a_clean_background():
     # The painter puts back only what the last frame drew; nothing of it may stay behind.
     names = ["beat_house_classic_bounce", "figure_eight", "helix"]
     layout, clock = layout_for(len(names), 240), BeatMap(RAMP)
-    in_turn = _frames(_Painter(layout, names, None), clock, names, None, 25, 0.0)
+    in_turn = frames(Painter(layout, names, None), clock, fps=25)
     for k in range(60):
         drawn = np.array(next(in_turn))
-        fresh = np.array(next(_frames(_Painter(layout, names, None), clock, names, None, 25, k / 25)))
+        fresh = np.array(next(frames(Painter(layout, names, None), clock, fps=25, start=k / 25)))
         assert np.array_equal(drawn, fresh), k
 
 
@@ -213,7 +218,7 @@ def test_music_output_appears_whole_and_never_through_a_link(tmp_path, song, pla
         ({"size": 100}, "size must be a whole number from 120 to 2160"),
         ({"start": float("nan")}, "start must be a finite number"),
         ({"seconds": 0}, "seconds must be a finite number of seconds above 0"),
-        ({"start": 3.5}, "--start 3.5 s is past the end of the song"),
+        ({"start": 3.5}, "start 3.5 s is past the end of the song"),
         ({"patterns": []}, "give 1 to 16 patterns, not 0"),
         ({"patterns": ["circle"] * 17}, "give 1 to 16 patterns, not 17"),
         ({"patterns": ["circle"] * 16, "size": 2160}, "a frame of 4320x2160 pixels is wider than 3840"),
@@ -231,14 +236,14 @@ def test_music_refuses_bad_values_before_writing(tmp_path, song, arguments, mess
 
 def test_music_refuses_more_frames_than_the_limit(tmp_path, song, monkeypatch):
     monkeypatch.setattr(render_module, "MAX_FRAMES", 100)
-    with pytest.raises(ValueError, match="150 frames is more than 100"):
+    with pytest.raises(ValueError, match="^150 frames is more than 100; render a part of the song with start and seconds$"):
         render(tmp_path / "out.mp4", song, ["circle"], clock=FixedTempo(120.0), fps=FPS)
     assert list(tmp_path.iterdir()) == []
 
 
 def run(*args):
     """The installed console script, as a user runs it."""
-    return subprocess.run([str(COMMAND), *map(str, args)], capture_output=True, text=True, timeout=300)
+    return subprocess.run([str(COMMAND), *map(str, args)], capture_output=True, text=True, timeout=120)
 
 
 def test_music_command_help():
@@ -254,23 +259,29 @@ def test_music_command_help():
         (["{song}", "circle", "-o", "{tmp}/a.mp4", "--size", "big"], 2, "kinetrope render: error: argument --size: not a whole number: 'big'"),
         (["{song}", "circle", "-o", "{tmp}/a.mp4", "--start", "-1"], 2, "kinetrope render: error: argument --start: must be at least 0 seconds, not -1"),
         (["{song}", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: the following arguments are required: PATTERN"),
-        (["{tmp}/missing.wav", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/missing.wav: No such file or directory"),
+        (["{tmp}/missing.wav", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/missing.wav: no such file"),
+        (["{tmp}/song.fifo", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/song.fifo: not a file"),
+        (["/dev/zero", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: /dev/zero: not a file"),
+        (["{tmp}", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}: not a file"),
         (["{tmp}/notes.txt", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/notes.txt: not an audio file that can be read"),
         (["{song}", "circel", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: unknown pattern 'circel'; did you mean circle?"),
         (["{song}", "circle", "-o", "{song}"], 1, "kinetrope render: error: {song}: the output would replace the song"),
         (["{song}", "circle", "-o", "{tmp}"], 1, "kinetrope render: error: {tmp}: Is a directory"),
+        (["{song}", "circle", "-o", "{tmp}/a.mp4", "--start", "3.5"], 1,
+         "kinetrope render: error: --start 3.5 s is past the end of the song (3.00 s)"),
     ],
-    ids=["fps", "size", "start", "no-pattern", "missing-song", "not-audio", "unknown-pattern", "over-the-song",
-         "output-is-a-folder"],
+    ids=["fps", "size", "start", "no-pattern", "missing-song", "fifo-song", "device-song", "folder-song", "not-audio",
+         "unknown-pattern", "over-the-song", "output-is-a-folder", "start-past-the-end"],
 )
 def test_music_command_errors_are_one_line(tmp_path, song, args, status, message):
     (tmp_path / "notes.txt").write_text("not a song\n")
+    os.mkfifo(tmp_path / "song.fifo")  # nothing ever writes to it: opening it to read would wait for ever
     values = {"song": song, "tmp": tmp_path}
     done = run("render", *[a.format(**values) for a in args])
     assert done.returncode == status
     assert done.stderr.count("\n") == 1, done.stderr
     assert done.stderr.startswith(message.format(**values))
-    assert sorted(p.name for p in tmp_path.iterdir()) == ["notes.txt"]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["notes.txt", "song.fifo"]
     assert song.stat().st_size > 0
 
 
@@ -287,3 +298,24 @@ def test_music_command_renders_with_a_beat_map_given_or_tracked(tmp_path, song, 
     assert (len(lines) == 2 and lines[0].startswith(f"{song}: beats tracked, ")) == (beats == "tracked")
     with av.open(str(tmp_path / "out.mp4")) as box:
         assert sum(1 for _ in box.decode(video=0)) == 50
+
+
+@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGHUP], ids=["SIGTERM", "SIGHUP"])
+def test_music_command_ended_by_a_signal_leaves_no_partial_file(tmp_path, signum):
+    song, beats, out = tmp_path / "long.wav", tmp_path / "beats.json", tmp_path / "out"
+    soundfile.write(song, clicks(np.arange(0.1, 30.0, 0.5), 30.0), RATE)  # many seconds of frames to write
+    BeatMap(np.arange(0.1, 31.0, 0.5)).save(beats)
+    out.mkdir()
+    command = [str(COMMAND), "render", str(song), "circle", "helix", "--beats", str(beats), "-o", str(out / "v.mp4")]
+    with subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True) as process:
+        try:
+            deadline = time.monotonic() + 60
+            while not any(p.name.endswith(".part") for p in out.iterdir()):
+                assert process.poll() is None and time.monotonic() < deadline, "no partial file while rendering"
+                time.sleep(0.01)
+            process.send_signal(signum)
+            _, errors = process.communicate(timeout=30)
+        finally:
+            process.kill()
+    assert process.returncode == -signum, errors
+    assert list(out.iterdir()) == []

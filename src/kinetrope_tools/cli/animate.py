@@ -8,6 +8,7 @@ import pathlib
 import kinetrope
 
 from .arguments import add_pack_option, patterns_of, positive_number, tempo
+from .signals import ending_cleanly
 from .usage import Commands, UsageError
 
 
@@ -51,6 +52,7 @@ def _run(args: argparse.Namespace) -> None:
         frame_count(args.bpm, beats, args.fps)  # too long a GIF is refused before anything is drawn
     except ValueError as error:
         raise UsageError(str(error)) from None
-    frames = animate(pathlib.Path(args.output), entry, bpm=args.bpm, beats=beats, fps=args.fps,
-                     library=patterns.library)
+    with ending_cleanly():
+        frames = animate(pathlib.Path(args.output), entry, bpm=args.bpm, beats=beats, fps=args.fps,
+                         library=patterns.library)
     print(f"{args.output}: {frames} frames at {args.fps} per second")

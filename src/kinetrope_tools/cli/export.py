@@ -6,6 +6,7 @@ import argparse
 import pathlib
 
 from .arguments import add_pack_option, patterns_of
+from .signals import ending_cleanly
 from .usage import Commands
 
 
@@ -26,6 +27,7 @@ def _run(args: argparse.Namespace) -> None:
     from ..patterns.exporting import export
 
     patterns = patterns_of(args)
-    for entry in patterns.choose(args.patterns):
-        for path in export(pathlib.Path(args.output), entry, patterns.rows(entry.name), format=args.format):
-            print(path)
+    with ending_cleanly():
+        for entry in patterns.choose(args.patterns):
+            for path in export(pathlib.Path(args.output), entry, patterns.rows(entry.name), format=args.format):
+                print(path)

@@ -6,6 +6,7 @@ import argparse
 import pathlib
 
 from .arguments import add_pack_option, library_of_arguments, whole_number_from_one
+from .signals import ending_cleanly
 from .usage import Commands
 
 
@@ -26,6 +27,7 @@ def add_command(commands: Commands) -> None:
 def _run(args: argparse.Namespace) -> None:
     from ..pictures.gallery import build
 
-    index = build(pathlib.Path(args.output), library=library_of_arguments(args), processes=args.jobs,
-                  progress=not args.quiet)
+    with ending_cleanly():
+        index = build(pathlib.Path(args.output), library=library_of_arguments(args), processes=args.jobs,
+                      progress=not args.quiet)
     print(index.resolve())

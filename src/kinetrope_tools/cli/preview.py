@@ -6,6 +6,7 @@ import argparse
 import pathlib
 
 from .arguments import add_pack_option, patterns_of, whole_number_from_one
+from .signals import ending_cleanly
 from .usage import Commands
 
 
@@ -28,6 +29,7 @@ def _run(args: argparse.Namespace) -> None:
     from ..pictures.sheets import preview
 
     patterns = patterns_of(args)
-    for path, page in preview(pathlib.Path(args.output), patterns, patterns.choose(args.patterns),
-                              per_sheet=args.per_sheet):
-        print(f"{path}: {', '.join(e.name for e in page)}")
+    with ending_cleanly():
+        for path, page in preview(pathlib.Path(args.output), patterns, patterns.choose(args.patterns),
+                                  per_sheet=args.per_sheet):
+            print(f"{path}: {', '.join(e.name for e in page)}")

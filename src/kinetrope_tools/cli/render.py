@@ -7,9 +7,13 @@ import pathlib
 import sys
 from typing import Any
 
-from ..pictures.render import MAX_FPS, MAX_SIZE, MIN_SIZE, render
+from ..pictures.render import MAX_FPS, MAX_SIZE, MIN_SIZE, RenderError, render
 from .arguments import Range, add_pack_option, patterns_of
+from .signals import ending_cleanly
 from .usage import Commands
+
+# The values a refusal names, as this command's options.
+_OPTIONS = {"start": "--start", "seconds": "--seconds"}
 
 
 def _run(args: argparse.Namespace) -> None:
@@ -20,10 +24,13 @@ def _run(args: argparse.Namespace) -> None:
     clock = BeatMap.load(args.beats) if args.beats else None
     bar = _progress_bar()
     try:
-        done = render(
-            args.output, args.song, names, clock=clock, fps=args.fps, size=args.size,
-            start=args.start, seconds=args.seconds, library=patterns.library, progress=bar,
-        )
+        with ending_cleanly():
+            done = render(
+                args.output, args.song, names, clock=clock, fps=args.fps, size=args.size,
+                start=args.start, seconds=args.seconds, library=patterns.library, progress=bar,
+            )
+    except RenderError as refused:
+        raise RenderError(refused.worded(_OPTIONS)) from None
     finally:
         if bar is not None:
             bar.close()

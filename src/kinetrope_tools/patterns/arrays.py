@@ -29,6 +29,7 @@ import numpy.typing as npt
 
 import kinetrope
 
+from ..base.instances import WrongTypeError, library_or_none
 from ..base.pips import PIP_MAX, PIP_MIN
 
 # At most this many pips a call: the result takes 32 bytes a pip (2 GiB here);
@@ -67,6 +68,7 @@ _building = threading.RLock()
 
 def _source(library: kinetrope.PatternLibrary | None) -> _Source:
     global _defaults
+    library = library_or_none(library)  # a claimant is never a key of the cache
     if library is None:
         if _defaults is None:
             _defaults = _Source({e["name"]: e["period_pips"] for e in kinetrope.catalogue()})
@@ -82,7 +84,10 @@ def _sample(name: str, pip: int, library: kinetrope.PatternLibrary | None) -> ki
 
 
 def _table(name: str, library: kinetrope.PatternLibrary | None) -> _Table:
-    if type(name) is not str and isinstance(name, str):
+    if not isinstance(name, str):
+        # The module also takes bytes, but the catalogue lists names as text.
+        raise WrongTypeError(f"a pattern name must be a str, not {type(name).__qualname__}")
+    if type(name) is not str:
         name = str.__str__(name)  # a plain copy: a subclass's hash or equality runs no code here
     with _building:
         source = _source(library)
@@ -92,7 +97,7 @@ def _table(name: str, library: kinetrope.PatternLibrary | None) -> _Table:
         period = source.periods.get(name)
         if period is None:
             _sample(name, 0, library)  # raises the module's own error for the name
-            raise ValueError(f"Unknown dance rudiment: {name}")
+            raise AssertionError(f"the module samples {name!r} but does not list it")
         built = np.zeros((period, 4), dtype=np.float64)
         built[:, :3] = [_sample(name, pip, library).as_tuple() for pip in range(period)]
         # numpy refuses to make an array over immutable bytes writable.
@@ -102,26 +107,58 @@ def _table(name: str, library: kinetrope.PatternLibrary | None) -> _Table:
 
 
 def rows(name: str, library: kinetrope.PatternLibrary | None = None) -> Offsets:
-    """One period of ``name``: a read-only float64 array (period_pips, 3), the same object on every call.
+    """One period of a pattern, sampled once and kept.
 
-    Row i is the offset at pip i. With a library, its own patterns and the
-    defaults are found as ``library.sample`` finds them. An unknown name
-    raises the module's ValueError. Neither the array nor its base can be
-    made writable.
+    Parameters
+    ----------
+    name : str
+        The pattern.
+    library : kinetrope.PatternLibrary, optional
+        With one, its own patterns and the defaults are found as
+        ``library.sample`` finds them.
+
+    Returns
+    -------
+    numpy.ndarray
+        A read-only float64 array (period_pips, 3), the same object on every
+        call: row i is the offset at pip i. Neither the array nor its base
+        can be made writable.
+
+    Raises
+    ------
+    ValueError
+        The module's own, for an unknown name.
+    WrongTypeError
+        For a name that is not a ``str``, or a ``library`` that is not a
+        ``kinetrope.PatternLibrary`` (a ``TypeError``).
     """
     return _table(name, library)[0]
 
 
 def as_pips(pips: Any) -> npt.NDArray[np.int64]:
-    """``pips`` as an int64 array, refused (TypeError) where the module refuses a pip.
+    """Pips as an int64 array, refused where the module refuses a pip.
 
-    Integer and boolean arrays, and Python integers and objects with
-    ``__index__``, are accepted; floats, other objects and values outside the
-    signed 32-bit range are refused, as every ``sample`` call refuses them.
-    The dtype is judged whatever the size: an empty float array is refused
-    too (an empty list, which has no dtype of its own, is not). Masked
-    arrays are refused (their mask would be ignored), and more than
-    MAX_PIPS pips raise ValueError before any is read.
+    Parameters
+    ----------
+    pips : int, array or nested sequence
+        Integer and boolean arrays, and Python integers and objects with
+        ``__index__``.
+
+    Returns
+    -------
+    numpy.ndarray
+        The pips, int64, in the shape given.
+
+    Raises
+    ------
+    TypeError
+        For floats, other objects and values outside the signed 32-bit
+        range, as every ``sample`` call refuses them. The dtype is judged
+        whatever the size: an empty float array is refused too (an empty
+        list, which has no dtype of its own, is not). Masked arrays are
+        refused (their mask would be ignored).
+    ValueError
+        For more than MAX_PIPS pips, before any is read.
     """
     array = np.asanyarray(pips)
     if issubclass(type(array), np.ma.MaskedArray):
@@ -155,11 +192,28 @@ def as_pips(pips: Any) -> npt.NDArray[np.int64]:
 
 
 def sample_many(name: str, pips: PipsLike, library: kinetrope.PatternLibrary | None = None) -> Offsets:
-    """The offsets of ``name`` at every pip of ``pips``: a new float64 array pips.shape + (3,).
+    """The offsets of a pattern at many pips at once.
 
-    Each pip is wrapped into the period (floor modulo, as the module wraps), so
-    the result equals ``sample(name, pip).as_tuple()`` bit for bit. Pips are
-    refused as ``as_pips`` says.
+    Parameters
+    ----------
+    name : str
+        The pattern, as ``rows`` takes it.
+    pips : int, array or nested sequence
+        The pips, as ``as_pips`` takes them.
+    library : kinetrope.PatternLibrary, optional
+        As ``rows`` takes it.
+
+    Returns
+    -------
+    numpy.ndarray
+        A float64 array pips.shape + (3,). Each pip is wrapped into the
+        period (floor modulo, as the module wraps), so every offset equals
+        ``sample(name, pip).as_tuple()`` bit for bit.
+
+    Raises
+    ------
+    TypeError, ValueError
+        As ``as_pips`` and ``rows`` raise them.
     """
     wanted = as_pips(pips)
     storage = _table(name, library)[1]
@@ -176,3 +230,78 @@ def sample_many(name: str, pips: PipsLike, library: kinetrope.PatternLibrary | N
         np.subtract(wanted, phases, out=phases)
     offsets: Offsets = storage.take(phases, axis=0)[..., :3]
     return offsets
+
+
+class PatternTable:
+    """One period of each pattern added, end to end in one table: many patterns gathered with one ``take``.
+
+    Row ``first_row[name] + p`` of ``table`` is the offset of ``name`` at
+    pip p of its period (``period[name]`` rows), as ``rows`` gives it, in
+    32-byte rows (x, y, z and a zero) that numpy gathers fastest. Adding a
+    pattern copies its own rows alone, from the cache that ``rows`` keeps:
+    the table's storage grows by doubling, so a new pattern never costs a
+    copy of every pattern before it. A pattern once added stays.
+
+    Parameters
+    ----------
+    library : kinetrope.PatternLibrary, optional
+        Where names are looked up besides the defaults.
+
+    Raises
+    ------
+    WrongTypeError
+        For a ``library`` that is not a ``kinetrope.PatternLibrary``.
+
+    Notes
+    -----
+    ``add`` may run on one thread while another reads ``table``: the rows
+    are written first and the table that holds them is handed over in one
+    assignment, so a reader sees either the table before or after.
+    """
+
+    def __init__(self, library: kinetrope.PatternLibrary | None = None) -> None:
+        self.library = library_or_none(library)
+        self.first_row: dict[str, int] = {}
+        self.period: dict[str, int] = {}
+        self._storage: Offsets = np.zeros((0, 4), dtype=np.float64)
+        self._used = 0
+        self._adding = threading.Lock()
+        self.table: Offsets = self._read_only(0)
+
+    def _read_only(self, used: int) -> Offsets:
+        view = self._storage[:used]
+        view.flags.writeable = False
+        return view
+
+    def add(self, name: str) -> tuple[int, int]:
+        """Adds a pattern's rows unless they are there already.
+
+        Parameters
+        ----------
+        name : str
+            The pattern, as ``rows`` takes it.
+
+        Returns
+        -------
+        tuple of int
+            Its first row in ``table`` and its period in pips.
+
+        Raises
+        ------
+        ValueError, TypeError
+            As ``rows`` raises them; the table is left as it was.
+        """
+        with self._adding:
+            if name not in self.first_row:
+                block = _table(name, self.library)[1]
+                period, used = block.shape[0], self._used
+                if used + period > self._storage.shape[0]:
+                    grown = np.zeros((max(2 * self._storage.shape[0], used + period), 4), dtype=np.float64)
+                    grown[:used] = self._storage[:used]
+                    self._storage = grown
+                self._storage[used : used + period] = block
+                self._used = used + period
+                self.table = self._read_only(self._used)
+                self.period[name] = period
+                self.first_row[name] = used
+            return self.first_row[name], self.period[name]

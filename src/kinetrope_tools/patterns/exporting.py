@@ -12,7 +12,7 @@ import numpy as np
 
 import kinetrope
 
-from ..base.files import replacing, write_text
+from ..base.files import check_replaceable, replacing, write_text
 from .library import Entry
 from .packs import dumps_pack
 
@@ -39,13 +39,38 @@ def metadata(entry: Entry) -> dict[str, object]:
 
 
 def export(directory: pathlib.Path, entry: Entry, rows: np.ndarray, *, format: str) -> list[pathlib.Path]:
-    """Writes the pattern into ``directory``; returns the files written.
+    """Writes one period of a pattern into a folder.
 
-    csv: NAME.csv, ``# key: value`` lines of metadata (each value on its line,
-    see ``comment_value``), then pip,x,y,z.
-    json: NAME.json, a pack of this one pattern (``load_pack`` reads it back).
-    npy: NAME.npy, the (period_pips, 3) float64 rows, and NAME.meta.json with
-    the metadata (not NAME.json, which the json format writes).
+    Parameters
+    ----------
+    directory : pathlib.Path
+        The folder, made if missing.
+    entry : Entry
+        The pattern's name and metadata.
+    rows : numpy.ndarray
+        Its rows, (period_pips, 3).
+    format : str
+        csv: NAME.csv, ``# key: value`` lines of metadata (each value on its
+        line, see ``comment_value``), then pip,x,y,z.
+        json: NAME.json, a pack of this one pattern (``load_pack`` reads it back).
+        npy: NAME.npy, the (period_pips, 3) float64 rows, and NAME.meta.json
+        with the metadata (not NAME.json, which the json format writes).
+
+    Returns
+    -------
+    list of pathlib.Path
+        The files written.
+
+    Raises
+    ------
+    ValueError
+        For an unknown format.
+    OSError
+        For a file's place: a folder, a device or a FIFO there is refused
+        before anything is written.
+
+    Notes
+    -----
     Numbers are written so that they read back to the same doubles. Each
     file is written beside its name and renamed over it when complete, so a
     link in its place is replaced, never written through.
@@ -68,6 +93,7 @@ def export(directory: pathlib.Path, entry: Entry, rows: np.ndarray, *, format: s
         return [path]
     if format == "npy":
         array_path, meta_path = directory / f"{entry.name}.npy", directory / f"{entry.name}.meta.json"
+        check_replaceable(meta_path)  # not one file of the two if the second would be refused
         with replacing(array_path) as file:
             np.save(file, np.ascontiguousarray(rows))
         write_text(meta_path, json.dumps(metadata(entry), ensure_ascii=False, indent=1) + "\n")

@@ -12,6 +12,7 @@ import kinetrope
 
 from ..base.close_names import CloseNames
 from ..base.errors import KinetropeError
+from ..base.instances import library_or_none
 from . import arrays, builtin_data
 
 PACK_FAMILY = "pack"
@@ -52,10 +53,23 @@ class Entry:
 
 
 class PatternSet:
-    """The default patterns, followed by a library's own patterns when there is one."""
+    """The default patterns, followed by a library's own patterns when there is one.
+
+    Parameters
+    ----------
+    library : kinetrope.PatternLibrary, optional
+        Whose own patterns follow the defaults.
+
+    Raises
+    ------
+    WrongTypeError
+        For a ``library`` that is not a ``kinetrope.PatternLibrary``, whatever it claims to be.
+    ValueError
+        For a library holding a description that is not UTF-8 text.
+    """
 
     def __init__(self, library: kinetrope.PatternLibrary | None = None) -> None:
-        self.library = library
+        self.library = library_or_none(library)
         defaults = kinetrope.catalogue()
         try:
             listed = defaults if library is None else library.catalogue()

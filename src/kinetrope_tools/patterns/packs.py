@@ -29,7 +29,9 @@ from typing import Any, AnyStr
 
 import kinetrope
 
+from ..base.errors import KinetropeError
 from ..base.files import write_text
+from ..base.instances import instance_of
 
 MAX_PATTERNS = 1024
 MAX_PACK_SAMPLES = 1 << 20
@@ -54,7 +56,7 @@ _STRING = re.compile(r'"[^"\\]*(?:\\.[^"\\]*)*"', re.DOTALL)
 _NESTING = re.compile(r'"[^"\\]*(?:\\.[^"\\]*)*"|[\[\]{}]', re.DOTALL)
 
 
-class PackError(ValueError):
+class PackError(KinetropeError, ValueError):
     """A pack the module refuses; ``index`` is the pattern's position in the file's list, if one is to blame."""
 
     def __init__(self, message: str, index: int | None = None, name: str | None = None) -> None:
@@ -81,7 +83,28 @@ def _description(pattern: kinetrope.SampledPattern, index: int | None) -> str:
 
 
 def pattern_record(pattern: kinetrope.SampledPattern, index: int | None = None) -> dict[str, Any]:
-    """A pattern as it is written in a pack; ``index`` is its position, for errors."""
+    """A pattern as it is written in a pack.
+
+    Parameters
+    ----------
+    pattern : kinetrope.SampledPattern
+        The pattern.
+    index : int, optional
+        Its position in a pack, for errors.
+
+    Returns
+    -------
+    dict
+        Its name, description, period_pips, dimensions and rows.
+
+    Raises
+    ------
+    PackError
+        For a description that is not UTF-8 text.
+    WrongTypeError
+        For anything but a ``kinetrope.SampledPattern``, whatever it claims to be.
+    """
+    pattern = instance_of(pattern, kinetrope.SampledPattern, "pattern" if index is None else f"patterns[{index}]")
     description = _description(pattern, index)
     rows = [list(pattern.sample(pip).as_tuple()) for pip in range(pattern.period_pips)]
     return {
@@ -94,6 +117,23 @@ def pattern_record(pattern: kinetrope.SampledPattern, index: int | None = None) 
 
 
 def dumps_pack(patterns: Iterable[kinetrope.SampledPattern]) -> str:
+    """Patterns as the text of a JSON pack.
+
+    Parameters
+    ----------
+    patterns : iterable of kinetrope.SampledPattern
+        The patterns, in order.
+
+    Returns
+    -------
+    str
+        The pack, ending with a newline; ``load_pack`` reads it back exactly.
+
+    Raises
+    ------
+    PackError, WrongTypeError
+        As ``pattern_record`` raises them.
+    """
     # Floats are written by repr, which reads back to the same double.
     document = {
         "pips_per_beat": kinetrope.PIPS_PER_BEAT,
@@ -103,10 +143,23 @@ def dumps_pack(patterns: Iterable[kinetrope.SampledPattern]) -> str:
 
 
 def save_pack(path: str | os.PathLike[str], patterns: Iterable[kinetrope.SampledPattern]) -> None:
-    """Writes ``patterns`` to ``path`` as a JSON pack that ``load_pack`` reads back exactly.
+    """Writes patterns to a JSON pack file that ``load_pack`` reads back exactly.
 
-    The file is written beside ``path`` and renamed over it when complete: a
-    link at ``path`` is replaced, never written through.
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The file; it is written beside ``path`` and renamed over it when
+        complete (a link there is replaced, never written through; a folder,
+        a device or a FIFO is refused).
+    patterns : iterable of kinetrope.SampledPattern
+        The patterns, in order.
+
+    Raises
+    ------
+    PackError, WrongTypeError
+        As ``pattern_record`` raises them, before anything is written.
+    OSError
+        For the file.
     """
     write_text(path, dumps_pack(patterns))
 
@@ -286,17 +339,51 @@ def _pattern(record: Any, index: int) -> kinetrope.SampledPattern:
 def load_pack(path: str | os.PathLike[str]) -> list[kinetrope.SampledPattern]:
     """The patterns of a pack file, each built (and so validated) by the module.
 
-    Every fault raises PackError (a ValueError): a file that cannot be read
-    or is not a regular file of at most MAX_PACK_BYTES, text that is not
-    UTF-8 JSON (with its line and column), an unknown, missing or repeated
-    key, and a pattern the module refuses (with its position, the module's
-    own message and the row to blame).
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The pack file.
+
+    Returns
+    -------
+    list of kinetrope.SampledPattern
+        Its patterns, in order.
+
+    Raises
+    ------
+    PackError
+        For every fault (a ``ValueError``): a file that cannot be read or is
+        not a regular file of at most MAX_PACK_BYTES, text that is not UTF-8
+        JSON (with its line and column), an unknown, missing or repeated
+        key, and a pattern the module refuses (with its position, the
+        module's own message and the row to blame).
     """
     return [_pattern(record, index) for index, record in enumerate(_read(path))]
 
 
 def library_of(patterns: Sequence[kinetrope.SampledPattern]) -> kinetrope.PatternLibrary:
-    """``PatternLibrary(patterns)``, its refusal turned into a PackError that names the pattern to blame."""
+    """``PatternLibrary(patterns)``, its refusal turned into an error that names the pattern to blame.
+
+    Parameters
+    ----------
+    patterns : sequence of kinetrope.SampledPattern
+        The library's own patterns.
+
+    Returns
+    -------
+    kinetrope.PatternLibrary
+        The library.
+
+    Raises
+    ------
+    PackError
+        For what the module refuses (a name given twice, a default's name
+        on another pattern, too many patterns or rows), with the position
+        and name of the pattern to blame.
+    WrongTypeError
+        For an element that is not a ``kinetrope.SampledPattern``, whatever it claims to be.
+    """
+    patterns = [instance_of(p, kinetrope.SampledPattern, f"patterns[{i}]") for i, p in enumerate(patterns)]
     try:
         return kinetrope.PatternLibrary(patterns)
     except ValueError as error:
@@ -323,6 +410,22 @@ def _blame(message: str, patterns: Sequence[kinetrope.SampledPattern]) -> tuple[
 
 
 def load_library(path: str | os.PathLike[str]) -> kinetrope.PatternLibrary:
-    """A PatternLibrary of the pack's patterns (see ``load_pack`` for errors)."""
+    """A library of a pack file's patterns.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The pack file.
+
+    Returns
+    -------
+    kinetrope.PatternLibrary
+        Its patterns after the defaults.
+
+    Raises
+    ------
+    PackError
+        As ``load_pack`` and ``library_of`` raise it.
+    """
     return library_of(load_pack(path))
 

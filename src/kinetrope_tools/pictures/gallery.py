@@ -34,7 +34,9 @@ from tqdm import tqdm  # type: ignore[import-untyped]
 
 import kinetrope
 
+from ..base.errors import KinetropeError
 from ..base.files import Folder
+from ..base.instances import library_or_none
 from ..patterns.library import PACK_FAMILY, Entry, PatternSet
 
 if TYPE_CHECKING:  # drawing imports matplotlib, which only the workers need
@@ -51,7 +53,7 @@ PARTIAL = ".part"
 NAMED = 3
 
 
-class GalleryError(ValueError):
+class GalleryError(KinetropeError, ValueError):
     """An output folder the gallery will not build in: it holds files that the gallery did not write."""
 
 
@@ -342,12 +344,36 @@ def build(
     progress: bool = True,
     title: str = "kinetrope patterns",
 ) -> pathlib.Path:
-    """Builds (or brings up to date) the gallery in ``output``; returns the path of its index.html.
+    """Builds (or brings up to date) the gallery in ``output``.
 
-    ``output`` is made if missing. A folder that holds anything the gallery
-    did not write is refused with GalleryError (a ValueError) before
-    anything in it changes.
+    Parameters
+    ----------
+    output : pathlib.Path
+        The folder to build in, made if missing (it may be a link a user made).
+    library : kinetrope.PatternLibrary, optional
+        Whose own patterns join the defaults.
+    processes : int, optional
+        Drawing processes; by default one per core this process may use.
+    progress : bool, optional
+        Whether to show a progress bar while drawing.
+    title : str, optional
+        The title of every page.
+
+    Returns
+    -------
+    pathlib.Path
+        The path of the gallery's index.html.
+
+    Raises
+    ------
+    GalleryError
+        For a folder that holds anything the gallery did not write, before
+        anything in it changes (a ``ValueError``).
+    WrongTypeError
+        For a ``library`` that is not a ``kinetrope.PatternLibrary``, before
+        anything is made.
     """
+    library = library_or_none(library)
     with Folder.open(output, create=True, follow_link=True) as root:
         record, present = _check_folder(root)
         patterns = PatternSet(library)
