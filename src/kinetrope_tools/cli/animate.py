@@ -28,6 +28,7 @@ def _gif_fps(text: str) -> int:
 
 
 def add_command(commands: Commands) -> None:
+    """Adds ``animate`` to the ``kinetrope`` command's subcommands ``commands``."""
     animate = commands.add_parser(
         "animate", help="write a GIF of the point moving at a tempo",
         description="Writes a GIF of the point moving as the pattern drives it at the given tempo: one frame "

@@ -11,6 +11,7 @@ from .usage import Commands
 
 
 def add_command(commands: Commands) -> None:
+    """Adds ``export`` to the ``kinetrope`` command's subcommands ``commands``."""
     export = commands.add_parser(
         "export", help="write one period of rows per pattern",
         description="Writes one period of rows (x, y, z at each pip) per pattern with its name, description, "

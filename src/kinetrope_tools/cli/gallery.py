@@ -11,6 +11,7 @@ from .usage import Commands
 
 
 def add_command(commands: Commands) -> None:
+    """Adds ``gallery`` to the ``kinetrope`` command's subcommands ``commands``."""
     gallery = commands.add_parser(
         "gallery", help="build the gallery of every pattern",
         description="Builds a static gallery (index.html, a card and a page per pattern) and prints the "

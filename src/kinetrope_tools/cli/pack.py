@@ -11,6 +11,7 @@ from .usage import Commands, Parser
 
 
 def add_command(commands: Commands) -> None:
+    """Adds ``pack`` to the ``kinetrope`` command's subcommands ``commands``."""
     pack = commands.add_parser("pack", help="work with pattern packs", description="Work with JSON pattern packs.")
     pack_commands = pack.add_subparsers(dest="pack_command", required=True, metavar="COMMAND", parser_class=Parser)
     check = pack_commands.add_parser(

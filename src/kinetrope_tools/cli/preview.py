@@ -11,6 +11,7 @@ from .usage import Commands
 
 
 def add_command(commands: Commands) -> None:
+    """Adds ``preview`` to the ``kinetrope`` command's subcommands ``commands``."""
     preview = commands.add_parser(
         "preview", help="draw patterns onto PNG contact sheets",
         description="Draws each chosen pattern as its picture and its x, y and z lanes against the pip. "

@@ -24,10 +24,16 @@ def _run(args: argparse.Namespace) -> None:
     clock = BeatMap.load(args.beats) if args.beats else None
     bar = _progress_bar()
     try:
-        with ending_cleanly():
+        with ending_cleanly() as ending:
+
+            def progress(frames: int) -> None:
+                ending.check()  # between frames, where a signal can always be raised
+                if bar is not None:
+                    bar(frames)
+
             done = render(
                 args.output, args.song, names, clock=clock, fps=args.fps, size=args.size,
-                start=args.start, seconds=args.seconds, library=patterns.library, progress=bar,
+                start=args.start, seconds=args.seconds, library=patterns.library, progress=progress,
             )
     except RenderError as refused:
         raise RenderError(refused.worded(_OPTIONS)) from None
@@ -60,7 +66,7 @@ def _progress_bar() -> _Bar | None:
 
 
 def add_command(commands: Commands) -> None:
-    """Adds ``render`` to the subparsers ``commands`` of the ``kinetrope`` command."""
+    """Adds ``render`` to the ``kinetrope`` command's subcommands ``commands``."""
     parser = commands.add_parser(
         "render", help="write an MP4 of patterns moving to a song",
         description="Writes an MP4 (H.264 video with the song's audio) of each pattern's point moving in step "

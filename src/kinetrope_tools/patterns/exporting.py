@@ -12,6 +12,7 @@ import numpy as np
 
 import kinetrope
 
+from ..base.errors import KinetropeError
 from ..base.files import check_replaceable, replacing, write_text
 from .library import Entry
 from .packs import dumps_pack
@@ -23,12 +24,28 @@ _UNPRINTED = re.compile(r"[\\\x00-\x1f\x7f-\x9f\u2028\u2029]")
 _ESCAPES = {"\\": "\\\\", "\n": "\\n", "\r": "\\r", "\t": "\\t"}
 
 
+class ExportError(KinetropeError, ValueError):
+    """A format ``export`` does not write."""
+
+
 def comment_value(value: object) -> str:
-    """``value`` as one line: backslash escapes (\\n, \\r, \\t, \\\\, \\uXXXX) for what a line cannot show."""
+    """A metadata value as one line of a comment.
+
+    Parameters
+    ----------
+    value : object
+        The value, written as ``str(value)``.
+
+    Returns
+    -------
+    str
+        The text with backslash escapes (\\n, \\r, \\t, \\\\, \\uXXXX) for what a line cannot show.
+    """
     return _UNPRINTED.sub(lambda match: _ESCAPES.get(match.group(), f"\\u{ord(match.group()):04x}"), str(value))
 
 
 def metadata(entry: Entry) -> dict[str, object]:
+    """What every export writes beside the rows: name, description, period_pips, dimensions, pips_per_beat."""
     return {
         "name": entry.name,
         "description": entry.description,
@@ -63,8 +80,8 @@ def export(directory: pathlib.Path, entry: Entry, rows: np.ndarray, *, format: s
 
     Raises
     ------
-    ValueError
-        For an unknown format.
+    ExportError
+        For an unknown format (a ``ValueError``).
     OSError
         For a file's place: a folder, a device or a FIFO there is refused
         before anything is written.
@@ -98,4 +115,4 @@ def export(directory: pathlib.Path, entry: Entry, rows: np.ndarray, *, format: s
             np.save(file, np.ascontiguousarray(rows))
         write_text(meta_path, json.dumps(metadata(entry), ensure_ascii=False, indent=1) + "\n")
         return [array_path, meta_path]
-    raise ValueError(f"unknown format {format!r}; choose one of {', '.join(FORMATS)}")
+    raise ExportError(f"unknown format {format!r}; choose one of {', '.join(FORMATS)}")

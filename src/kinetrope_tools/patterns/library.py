@@ -34,7 +34,18 @@ def family_of(name: str) -> str:
 
 
 def period_label(period_pips: int) -> str:
-    """A period in beats, as a person says it: "1 beat", "4 beats", "1.5 beats"."""
+    """A period in beats, as a person says it.
+
+    Parameters
+    ----------
+    period_pips : int
+        A period in pips (64 a beat).
+
+    Returns
+    -------
+    str
+        "1 beat", "4 beats", "1.5 beats", ...
+    """
     beats = period_pips / kinetrope.PIPS_PER_BEAT
     return "1 beat" if beats == 1 else f"{beats:g} beats"
 
@@ -87,16 +98,34 @@ class PatternSet:
         self._close = CloseNames(self._by_name)
 
     def __getitem__(self, name: str) -> Entry:
+        """The pattern named ``name``; UnknownPattern, suggesting the nearest names, if there is none."""
         entry = self._by_name.get(name)
         if entry is None:
             raise UnknownPattern(self._unknown(name))
         return entry
 
     def rows(self, name: str) -> np.ndarray:
+        """One period of ``name`` from this set's library (see ``arrays.rows``)."""
         return arrays.rows(name, self.library)
 
     def choose(self, names_or_globs: Iterable[str]) -> list[Entry]:
-        """Every pattern matched by a name or glob, in catalogue order per argument, each once."""
+        """Every pattern matched by a name or glob.
+
+        Parameters
+        ----------
+        names_or_globs : iterable of str
+            Names, and globs (``*``, ``?``, ``[...]``) matched against every name.
+
+        Returns
+        -------
+        list of Entry
+            The matches, in catalogue order for each argument in turn, each pattern once.
+
+        Raises
+        ------
+        UnknownPattern
+            For a name that is no pattern's, or a glob that matches none.
+        """
         chosen: dict[str, Entry] = {}
         for wanted in names_or_globs:
             if any(c in wanted for c in "*?["):

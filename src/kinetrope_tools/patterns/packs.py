@@ -410,17 +410,17 @@ def _blame(message: str, patterns: Sequence[kinetrope.SampledPattern]) -> tuple[
 
 
 def load_library(path: str | os.PathLike[str]) -> kinetrope.PatternLibrary:
-    """A library of a pack file's patterns.
+    """A library of a pack file's patterns: ``library_of(load_pack(path))``.
 
     Parameters
     ----------
     path : str or os.PathLike
-        The pack file.
+        A pack file, as ``load_pack`` reads it.
 
     Returns
     -------
     kinetrope.PatternLibrary
-        Its patterns after the defaults.
+        The defaults, then the pack's own patterns.
 
     Raises
     ------
