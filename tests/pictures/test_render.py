@@ -243,7 +243,7 @@ def test_music_refuses_more_frames_than_the_limit(tmp_path, song, monkeypatch):
 
 def run(*args):
     """The installed console script, as a user runs it."""
-    return subprocess.run([str(COMMAND), *map(str, args)], capture_output=True, text=True, timeout=120)
+    return subprocess.run([str(COMMAND), *map(str, args)], capture_output=True, text=True, timeout=300)
 
 
 def test_music_command_help():
