@@ -60,7 +60,7 @@ def test_help_on_every_subcommand(args):
         (["animate", "helix"], 2, "kinetrope animate: error: the following arguments are required: -o/--output"),
         (["gallery", "--jobs", "0", "-o", "{tmp}/g"], 2, "kinetrope gallery: error: argument --jobs: must be at least 1, not 0"),
         (["pack", "check", "{tmp}/missing.json"], 1, "kinetrope pack check: error: {tmp}/missing.json: No such file or directory"),
-        (["pack", "check", "{tmp}"], 1, "kinetrope pack check: error: {tmp}: a folder, not a pack file"),
+        (["pack", "check", "{tmp}"], 1, "kinetrope pack check: error: {tmp}: a folder, not a regular file"),
         (["gallery", "--pack", "{tmp}/missing.json", "-o", "{tmp}/g"], 1, "kinetrope gallery: error: {tmp}/missing.json: No such file"),
         (["dance"], 2, "kinetrope: error: argument COMMAND: invalid choice: 'dance'"),
     ],

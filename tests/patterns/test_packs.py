@@ -196,9 +196,9 @@ def fifo(tmp_path):
 @pytest.mark.parametrize(
     ("make", "message"),
     [
-        (lambda tmp_path, fifo: tmp_path, "{path}: a folder, not a pack file"),
-        (lambda tmp_path, fifo: "/dev/zero", "{path}: not a regular file"),
-        (lambda tmp_path, fifo: fifo, "{path}: not a regular file"),
+        (lambda tmp_path, fifo: tmp_path, "{path}: a folder, not a regular file"),
+        (lambda tmp_path, fifo: "/dev/zero", "{path}: a character device, not a regular file"),
+        (lambda tmp_path, fifo: fifo, "{path}: a FIFO, not a regular file"),
         (lambda tmp_path, fifo: tmp_path / "missing.json", "{path}: No such file or directory"),
     ],
     ids=["folder", "dev-zero", "fifo", "missing"],
@@ -213,7 +213,7 @@ def test_a_file_larger_than_any_pack_is_refused_unread(tmp_path):
     path = tmp_path / "large.json"
     with open(path, "wb") as file:  # sparse: no bytes are written
         file.truncate(packs.MAX_PACK_BYTES + 1)
-    with pytest.raises(PackError, match=rf"large.json: {packs.MAX_PACK_BYTES + 1} bytes; a pack file holds at most"):
+    with pytest.raises(PackError, match=rf"large.json: {packs.MAX_PACK_BYTES + 1} bytes, larger than 96 MiB$"):
         load_pack(path)
     # A link to a pack file is read as the file.
     good = tmp_path / "good.json"

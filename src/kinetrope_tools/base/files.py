@@ -33,20 +33,24 @@ _CREATE = os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC
 _DIRECTORY = os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC
 
 
-_SPECIAL_KINDS = (
-    (stat.S_ISCHR, "character device"),
-    (stat.S_ISBLK, "block device"),
-    (stat.S_ISFIFO, "FIFO"),
-    (stat.S_ISSOCK, "socket"),
-)
-
-
 class NotAFileError(KinetropeError, OSError):
     """A device, a FIFO or a socket where a file is to be written: refused, never renamed over."""
 
 
 def _partial_name(name: str) -> str:
     return f".{name}.{secrets.token_hex(6)}.part"
+
+
+def _kind(mode: int) -> str:
+    if stat.S_ISDIR(mode):
+        return "a folder"
+    if stat.S_ISFIFO(mode):
+        return "a FIFO"
+    if stat.S_ISCHR(mode):
+        return "a character device"
+    if stat.S_ISBLK(mode):
+        return "a block device"
+    return "a socket" if stat.S_ISSOCK(mode) else "not a regular file"
 
 
 def _check_replaceable(name: str, directory: int | None, shown: str) -> None:
@@ -58,8 +62,7 @@ def _check_replaceable(name: str, directory: int | None, shown: str) -> None:
         return
     if stat.S_ISDIR(mode):
         raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), shown)
-    kind = next((kind for test, kind in _SPECIAL_KINDS if test(mode)), "special file")
-    raise NotAFileError(f"{shown}: a {kind}, not a regular file")
+    raise NotAFileError(f"{shown}: {_kind(mode)}, not a regular file")
 
 
 def check_replaceable(path: str | os.PathLike[str]) -> None:
@@ -289,18 +292,6 @@ class UnreadableFile(KinetropeError, OSError):
 # Opened without blocking (a FIFO must not wait for a writer) and never as
 # the process's terminal.
 _READ = os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC
-
-
-def _kind(mode: int) -> str:
-    if stat.S_ISDIR(mode):
-        return "a folder"
-    if stat.S_ISFIFO(mode):
-        return "a FIFO"
-    if stat.S_ISCHR(mode):
-        return "a character device"
-    if stat.S_ISBLK(mode):
-        return "a block device"
-    return "a socket" if stat.S_ISSOCK(mode) else "not a regular file"
 
 
 def _size(count: int) -> str:

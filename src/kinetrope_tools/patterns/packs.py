@@ -23,14 +23,13 @@ import json
 import math
 import os
 import re
-import stat
 from collections.abc import Iterable, Sequence
 from typing import Any, AnyStr
 
 import kinetrope
 
 from ..base.errors import KinetropeError
-from ..base.files import write_text
+from ..base.files import UnreadableFile, read_guarded, write_text
 from ..base.instances import instance_of
 
 MAX_PATTERNS = 1024
@@ -190,29 +189,10 @@ def _line_and_column(data: AnyStr, newline: AnyStr, offset: int) -> tuple[int, i
 
 
 def _file_bytes(path: str | os.PathLike[str]) -> bytes:
-    shown = os.fspath(path)
     try:
-        # Not blocking: opening a FIFO must not wait for a writer.
-        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
-    except OSError as error:
-        raise PackError(f"{shown}: {error.strerror}") from None
-    try:
-        status = os.fstat(descriptor)
-        if stat.S_ISDIR(status.st_mode):
-            raise PackError(f"{shown}: a folder, not a pack file")
-        if not stat.S_ISREG(status.st_mode):
-            raise PackError(f"{shown}: not a regular file")
-        if status.st_size > MAX_PACK_BYTES:
-            raise PackError(f"{shown}: {status.st_size} bytes; a pack file holds at most {MAX_PACK_BYTES}")
-        with open(descriptor, "rb", closefd=False) as file:
-            data = file.read(MAX_PACK_BYTES + 1)
-    except OSError as error:
-        raise PackError(f"{shown}: {error.strerror}") from None
-    finally:
-        os.close(descriptor)
-    if len(data) > MAX_PACK_BYTES:
-        raise PackError(f"{shown}: more than {MAX_PACK_BYTES} bytes; a pack file holds at most that")
-    return data
+        return read_guarded(path, limit=MAX_PACK_BYTES)
+    except UnreadableFile as error:
+        raise PackError(str(error)) from None
 
 
 def _text(data: bytes) -> str:
