@@ -258,11 +258,19 @@ def special_file(kind, path):
 
 @pytest.fixture(scope="module")
 def short_song(tmp_path_factory):
-    """Half a second of a quiet hum, with a beat map so that nothing is tracked."""
+    """Half a second of a quiet hum, with a beat map so that nothing is tracked, and four seconds of
+    clicks at 120 BPM for the tracker."""
     folder = tmp_path_factory.mktemp("short_song")
-    t = np.arange(22050) / 44100
-    soundfile.write(folder / "hum.wav", 0.1 * np.sin(2 * np.pi * 110 * t), 44100)
+    rate = 22050
+    t = np.arange(4 * rate) / rate
+    soundfile.write(folder / "hum.wav", 0.1 * np.sin(2 * np.pi * 110 * t[: rate // 2]), rate)
     BeatMap(np.arange(0.0, 2.0, 0.5)).save(folder / "beats.json")
+    clicks = 0.02 * np.sin(2 * np.pi * 110 * t)
+    burst = np.arange(round(0.03 * rate))
+    for beat in np.arange(0.1, 4.0, 0.5):
+        at = round(beat * rate)
+        clicks[at : at + burst.size] += 0.8 * np.exp(-burst / (0.004 * rate)) * np.sin(2 * np.pi * 1000 * burst / rate)
+    soundfile.write(folder / "clicks.wav", clicks, rate)
     return folder
 
 
@@ -275,8 +283,9 @@ def short_song(tmp_path_factory):
         (["animate", "bounce", "--beats", "0.5", "-o", "{out}/bounce.gif"], "bounce.gif"),
         (["export", "bounce", "--format", "csv", "-o", "{out}"], "bounce.csv"),
         (["export", "bounce", "--format", "npy", "-o", "{out}"], "bounce.meta.json"),
+        (["beats", "{song}/clicks.wav", "-o", "{out}/beats.json"], "beats.json"),
     ],
-    ids=["render", "preview", "animate", "export-csv", "export-npy"],
+    ids=["render", "preview", "animate", "export-csv", "export-npy", "beats"],
 )
 def test_output_onto_a_device_or_fifo_is_refused_and_left_alone(tmp_path, short_song, args, written, kind):
     out = tmp_path / "out"
