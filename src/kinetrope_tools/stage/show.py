@@ -55,6 +55,7 @@ class Fixture:
     speed: float = 1.0
     phase_pips: int = 0
     spread: float = 0.0  # the share of the pattern's period this member of a group lags by
+    position: tuple[float, float] | None = None  # where it hangs, seen from above (any unit); None: not given
 
 
 @dataclasses.dataclass(frozen=True)
@@ -117,6 +118,11 @@ def _profile(value: Any) -> str | None:
     return f"unknown profile {value!r} (profiles: {', '.join(PROFILES)})"
 
 
+def _position(value: Any) -> str | None:
+    good = isinstance(value, list) and len(value) == 2 and all(_is_number(v) and abs(v) <= 1e6 for v in value)
+    return None if good else "must be [x, y], two numbers from -1e6 to 1e6"
+
+
 def _host(value: Any) -> str | None:
     return None if isinstance(value, str) and value and ":" not in value else "must be a host name or IPv4 address"
 
@@ -152,8 +158,12 @@ _FIXTURE: dict[str, Any] = {
     "name": None, **_SHARED,  # names are checked with the others of their kind
     "universe": _int_in(SACN_UNIVERSES.start, SACN_UNIVERSES.stop - 1),
     "address": _int_in(1, DMX_CHANNELS),
+    "position": _position,
 }
-_GROUP: dict[str, Any] = {"name": None, "fixtures": None, "spread": _number_in(0, 1), **_SHARED}
+# A group's position is its first member's; with position_end the members
+# stand evenly from there to the last one's, else one unit apart along x.
+_GROUP: dict[str, Any] = {"name": None, "fixtures": None, "spread": _number_in(0, 1), "position": _position,
+                          "position_end": _position, **_SHARED}
 _TOP: dict[str, Any] = {
     "fps": _number_in(0, 1000, low_open=True),
     "beats_per_bar": _int_in(1, 64),
@@ -352,6 +362,7 @@ def parse_show(text: str, path: str, library: kinetrope.PatternLibrary | None = 
             pan_range=float(settings.get("pan_range", 1.0)), tilt_range=float(settings.get("tilt_range", 1.0)),
             size=float(settings.get("size", 1.0)), speed=float(settings.get("speed", 1.0)),
             phase_pips=settings.get("phase_pips", 0), spread=float(spread) * position / members,
+            position=_placed(own, group_settings.get(group, {}) if group else {}, position, members),
         )
         fixtures.append(fixture)
         if fixture.address is not None:
@@ -377,6 +388,18 @@ def parse_show(text: str, path: str, library: kinetrope.PatternLibrary | None = 
         fps=float(top.get("fps", 44.0)), beats_per_bar=top.get("beats_per_bar", 4),
         crossfade_beats=float(top.get("crossfade_beats", 4.0)), on_stop=top.get("on_stop", "home"),
     )
+
+
+def _placed(own: Mapping[str, Any], group: Mapping[str, Any], index: int, members: int) -> tuple[float, float] | None:
+    """A fixture's own position, else its place in its group's row, else None."""
+    if "position" in own:
+        return float(own["position"][0]), float(own["position"][1])
+    if "position" not in group:
+        return None
+    (x0, y0), (x1, y1) = group["position"], group.get("position_end", (group["position"][0] + members - 1,
+                                                                        group["position"][1]))
+    share = index / (members - 1) if members > 1 else 0.0
+    return float(x0 + (x1 - x0) * share), float(y0 + (y1 - y0) * share)
 
 
 def _check_overlaps(reader: _Reader, fixtures: list[Fixture]) -> None:
