@@ -173,6 +173,20 @@ class Rig:
         self.dmx[:] = 0
         return self.dmx
 
+    def retime(self, i: int, speed: float, at_pip: int) -> None:
+        """Fixture ``i`` at ``speed`` from ``at_pip`` on, its pattern going on from where it is, without a jump."""
+        old = np.floor(self.speed[i] * at_pip) if not self._whole_speed else at_pip
+        self.speed[i] = speed
+        shift = int(old - np.floor(speed * at_pip))
+        self._phase_pips[i] += shift
+        self._phase[i] += shift
+        self._from_phase[i] += shift
+        self._whole_speed = bool(np.all(self.speed == 1.0))
+
+    def fades(self) -> tuple[np.ndarray, np.ndarray]:
+        """Each fixture's fade to its pattern: the pips it starts and ends at (copies)."""
+        return self._fade_start.copy(), self._fade_end.copy()
+
 
 def _channel_slots(fixtures: list[Fixture], universes: list[int]) -> dict[str, tuple[np.ndarray | None, np.ndarray]]:
     """For each kind of channel value: the fixtures that have it and where it goes in the flattened universes.
