@@ -376,7 +376,7 @@ class PageServer:
 
 def _state_message(snapshot: Snapshot) -> str:
     return json.dumps({
-        "type": "state", "number": snapshot.number, "pip": snapshot.pip, "held": snapshot.held,
+        "type": "state", "number": snapshot.number, "at": round(snapshot.at, 6), "pip": snapshot.pip, "held": snapshot.held,
         "bpm": None if snapshot.bpm != snapshot.bpm else round(snapshot.bpm, 3), "peers": snapshot.peers,
         "frames": snapshot.frames, "late": snapshot.late, "dropped": snapshot.dropped,
         "blackout": snapshot.blackout, "home": snapshot.home, "frozen": snapshot.frozen,

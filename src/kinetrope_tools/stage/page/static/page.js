@@ -229,7 +229,8 @@
     const spanX = Math.max(x1 - x0, near), spanY = Math.max(y1 - y0, near);
     const scale = Math.min((width - 40) / (spanX + near), 520 / (spanY + near));
     const radius = Math.max(14, Math.min(90, scale * near * 0.45));
-    const height = Math.ceil((y1 - y0) * scale + 2 * radius + 40);
+    // Room for a point at the edge of the reach, and a name below.
+    const height = Math.ceil((y1 - y0) * scale + 2.8 * radius + 40);
     if (canvas.width !== width) canvas.width = width;
     if (canvas.height !== height) canvas.height = height;
     const cx = width / 2 - ((x0 + x1) / 2) * scale, cy = height / 2 + ((y0 + y1) / 2) * scale;
@@ -249,7 +250,7 @@
     const canvas = $("stage");
     const ctx = canvas.getContext("2d");
     const fit = fitStage(canvas);
-    const drawn = {pip: state.pip, held: state.held, number: state.number, points: {}};
+    const drawn = {pip: state.pip, held: state.held, at: state.at, number: state.number, points: {}};
     ctx.clearRect(0, 0, canvas.width, canvas.height);
     if (!fit) { page.drawn = drawn; return; }
     const r = fit.radius;
