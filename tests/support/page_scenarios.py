@@ -285,18 +285,13 @@ def hostile(params: dict[str, Any]) -> dict[str, Any]:
                             errors.append(answer["message"])
                             break
                 seen["errors"] = errors
-                # A flood: far more than the budget, as fast as the socket takes them.
-                flood_start = time.monotonic()
-                for _ in range(params.get("flood", 20000)):
-                    await socket.send_str(json.dumps({"type": "tempo", "by": 0.0}))
-                seen["flood_seconds"] = time.monotonic() - flood_start
                 # A message too big closes that page's socket, not the show.
                 await socket.send_str("x" * 100_000)
                 closing = await socket.receive()
                 while closing.type == aiohttp.WSMsgType.TEXT:
                     closing = await socket.receive()
                 seen["too_big"] = closing.type.name
-                # A thousand connections at once, most of them never saying anything.
+                # A thousand connections at once, most of them never saying anything, and more pages than allowed.
                 streams = []
                 for _ in range(params.get("connections", 1000)):
                     try:
@@ -314,11 +309,32 @@ def hostile(params: dict[str, Any]) -> dict[str, Any]:
                         refused += 1
                         seen["refused_status"] = error.status
                 seen["pages_accepted"], seen["pages_refused"] = len(sockets), refused
-                await asyncio.sleep(1.0)
                 for s in sockets:
                     await s.close()
                 for _, writer in streams:
                     writer.close()
+                # A flood: far more than the budget, as fast as the socket takes them, until cut off.
+                socket = await session.ws_connect(ws_url, origin=base)
+                sent = 0
+                try:
+                    for _ in range(params.get("flood", 20000)):
+                        await socket.send_str(json.dumps({"type": "tempo", "by": 0.0}))
+                        sent += 1
+                        if sent % 100 == 0:
+                            await asyncio.sleep(0.001)
+                    answer = await socket.receive(timeout=5)
+                    while answer.type == aiohttp.WSMsgType.TEXT:
+                        answer = await socket.receive(timeout=5)
+                    seen["flood_end"] = answer.type.name
+                except (ConnectionError, aiohttp.ClientError) as error:
+                    seen["flood_end"] = type(error).__name__
+                seen["flood_sent"] = sent
+                # Back at once from the same address: refused for a while.
+                try:
+                    async with session.ws_connect(ws_url, origin=base):
+                        seen["back_at_once"] = 101
+                except aiohttp.WSServerHandshakeError as error:
+                    seen["back_at_once"] = error.status
                 # And the page still answers.
                 async with session.get(show.url) as answer:
                     seen["after"] = answer.status

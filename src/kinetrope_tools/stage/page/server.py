@@ -65,6 +65,8 @@ class PageSettings:
     max_queued: int = 256  # commands waiting for the next frame
     burst: int = 40  # messages a page may send at once ...
     per_second: float = 20.0  # ... and a second, on and on
+    flood: int = 100  # messages dropped (less those taken since) before the page is cut off ...
+    cool_off: float = 10.0  # ... and its address refused for this many seconds
 
 
 def is_loopback(host: str) -> bool:
@@ -101,6 +103,7 @@ class _Page:
         self._budget = float(settings.burst)
         self._filled = time.monotonic()
         self._warned = 0.0
+        self.dropped = 0
 
     def spend(self) -> bool:
         """Whether a message may be taken now (a token bucket)."""
@@ -108,9 +111,15 @@ class _Page:
         self._budget = min(self._settings.burst, self._budget + (now - self._filled) * self._settings.per_second)
         self._filled = now
         if self._budget < 1:
+            self.dropped += 1
             return False
         self._budget -= 1
+        self.dropped = max(0, self.dropped - 1)
         return True
+
+    @property
+    def flooding(self) -> bool:
+        return self.dropped > self._settings.flood
 
     def warn_now(self) -> bool:
         now = time.monotonic()
@@ -139,6 +148,7 @@ class PageServer:
         self._queued: collections.deque[control.Command] = collections.deque()
         self._queue_lock = threading.Lock()
         self._pages: set[_Page] = set()
+        self._cut_off: dict[str, float] = {}  # address -> until when its pages are refused
         self.token = None if is_loopback(settings.host) else secrets.token_urlsafe(18)
         self._loop = asyncio.new_event_loop()
         self._stopped: asyncio.Event | None = None
@@ -290,6 +300,9 @@ class PageServer:
             return web.Response(status=403, text="kinetrope: the page's WebSocket is for the page itself\n")
         if len(self._pages) >= self.settings.max_pages:
             return web.Response(status=503, text="kinetrope: too many pages open\n")
+        now = time.monotonic()
+        if self._cut_off.get(request.remote or "", 0.0) > now:
+            return web.Response(status=429, text="kinetrope: too many messages from here; wait\n")
         socket = web.WebSocketResponse(max_msg_size=messages.MAX_MESSAGE_BYTES, heartbeat=10.0, compress=False)
         await socket.prepare(request)
         page = _Page(socket, self.settings)
@@ -302,6 +315,14 @@ class PageServer:
                     await self._error(page, "messages are JSON text")
                     continue
                 if not page.spend():
+                    if page.flooding:
+                        # Reading its messages costs the show's process time, and a
+                        # closing handshake would read on: cut the connection.
+                        if request.transport is not None:
+                            request.transport.abort()
+                        self._cut_off = {a: t for a, t in self._cut_off.items() if t > now}
+                        self._cut_off[request.remote or ""] = time.monotonic() + self.settings.cool_off
+                        break
                     if page.warn_now():
                         await self._error(page, "too many messages: some were dropped")
                     continue
