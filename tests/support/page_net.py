@@ -1,4 +1,4 @@
-"""Runs a scenario of page_scenarios.py in a private network namespace (as stage_net.py does) and returns what it saw."""
+"""Runs a scenario of page_scenarios.py in a private network namespace, as stage_net.py does; returns what it saw."""
 
 from __future__ import annotations
 

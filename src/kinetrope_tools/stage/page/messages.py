@@ -28,7 +28,8 @@ class Refused(KinetropeError, ValueError):
 
 
 def _number(value: Any, low: float, high: float, what: str) -> float:
-    if isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value) and low <= value <= high:
+    number = isinstance(value, (int, float)) and not isinstance(value, bool)
+    if number and math.isfinite(value) and low <= value <= high:
         return float(value)
     raise Refused(f"{what} must be a number from {low:g} to {high:g}")
 

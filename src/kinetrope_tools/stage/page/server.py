@@ -26,7 +26,7 @@ import hmac
 import importlib.resources
 import ipaddress
 import json
-import logging
+import math
 import secrets
 import threading
 import time
@@ -44,8 +44,6 @@ from .. import control
 from ..show import Show
 from . import layout, messages
 from .state import Cues, Publisher, Snapshot
-
-log = logging.getLogger(__name__)
 
 DEFAULT_PORT = 8740
 MAX_PATH_POINTS = 512
@@ -397,8 +395,9 @@ class PageServer:
 
 def _state_message(snapshot: Snapshot) -> str:
     return json.dumps({
-        "type": "state", "number": snapshot.number, "at": round(snapshot.at, 6), "pip": snapshot.pip, "held": snapshot.held,
-        "bpm": None if snapshot.bpm != snapshot.bpm else round(snapshot.bpm, 3), "peers": snapshot.peers,
+        "type": "state", "number": snapshot.number, "at": round(snapshot.at, 6), "pip": snapshot.pip,
+        "held": snapshot.held,
+        "bpm": None if math.isnan(snapshot.bpm) else round(snapshot.bpm, 3), "peers": snapshot.peers,
         "frames": snapshot.frames, "late": snapshot.late, "dropped": snapshot.dropped,
         "blackout": snapshot.blackout, "home": snapshot.home, "frozen": snapshot.frozen,
         "offsets": np.round(snapshot.offsets, 4).tolist(),

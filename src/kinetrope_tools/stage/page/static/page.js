@@ -107,6 +107,7 @@
       Object.assign(size, {type: "range", min: 0, max: 1, step: 0.05, value: 1});
       size.className = "size";
       size.oninput = () => send({type: "size", target: target.name, factor: Number(size.value)});
+      size.onchange = () => size.blur();  // the keys go back to the page
       knobs.append(size);
       card.append(title, cues, knobs);
       box.append(card);
@@ -173,7 +174,11 @@
       const playing = cues.patterns[i];
       const pending = cues.fade_start[i] > pip;
       if (!target.cues.includes(playing)) { target.cues.push(playing); buildGroups(); return; }
-      card.querySelector(".playing-name").textContent = pending ? `next bar: ${playing}` : playing;
+      const fading = !pending && pip < cues.fade_end[i];
+      const share = fading ? Math.round(100 * (pip - cues.fade_start[i]) / (cues.fade_end[i] - cues.fade_start[i])) : 100;
+      card.querySelector(".playing-name").textContent =
+        pending ? `on bar ${Math.floor(cues.fade_start[i] / (page.hello.beats_per_bar * page.hello.pips_per_beat)) + 1}: ${playing}`
+        : fading ? `fading to ${playing} ${share} %` : playing;
       card.querySelectorAll(".cues button").forEach((button) => {
         const mine = button.dataset.pattern === playing;
         button.classList.toggle("playing", mine && !pending);
@@ -376,6 +381,7 @@
       item.title = "cue it on the chosen group";
       item.onclick = () => {
         const target = page.targets[page.chosen];
+        $("search").blur();  // the keys go back to the page
         if (!target.cues.includes(entry.name)) { target.cues.push(entry.name); buildGroups(); }
         cue(target.name, entry.name);
       };
@@ -388,7 +394,9 @@
   document.querySelectorAll("[data-key]").forEach((b) => { if (!keyed[b.dataset.key]) keyed[b.dataset.key] = b; });
   keyed.V = {click: () => setView(page.view === "stage" ? "paths" : "stage")};
   document.addEventListener("keydown", (event) => {
-    if (event.target.matches("input, textarea, select") || event.ctrlKey || event.metaKey || event.altKey) return;
+    if (event.target.matches("#search") && event.key === "Escape") { event.preventDefault(); event.target.blur(); return; }
+    if (event.target.matches("input:not([type=range]), textarea, select") || event.ctrlKey || event.metaKey || event.altKey) return;
+    if (event.target.matches("input[type=range]")) event.target.blur();
     const key = event.code === "Space" ? "Space" : event.key.length === 1 ? event.key.toUpperCase() : event.key;
     const name = (event.shiftKey && key.startsWith("Arrow") ? "Shift+" : "") + key;
     let done = true;
