@@ -36,7 +36,7 @@ import numpy as np
 from kinetrope_tools.clocks import FixedTempo
 from kinetrope_tools.stage.loop import Live
 from kinetrope_tools.stage.outputs.sacn import SacnOutput
-from kinetrope_tools.stage.page import PageServer, PageSettings, Publisher
+from kinetrope_tools.stage.page import PageServer, PageSettings
 from kinetrope_tools.stage.show import parse_show
 
 FPS = 44
@@ -125,9 +125,9 @@ def play(count: int, seconds: float, condition: str) -> dict[str, float]:
     sink.bind(("127.0.0.1", 0))  # never read: the kernel drops what overflows
     show = parse_show(rig_show(count, sink.getsockname()[1]), "bench.toml")
     output = SacnOutput(show.outputs["sacn"], show.universes)
-    publisher = Publisher()
     clock = FixedTempo(124, beat_zero_seconds=time.monotonic())
-    server = PageServer(show, publisher, clock_source="fixed", settings=PageSettings(port=0))
+    server = PageServer(show, clock_source="fixed", settings=PageSettings(port=0))
+    publisher = server.publisher
     helpers = []
     try:
         live = Live(show, clock, [output, publisher], controls=[server], keep_send_times=True)

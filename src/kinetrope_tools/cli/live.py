@@ -157,14 +157,13 @@ def _run(args: argparse.Namespace) -> None:
             closers.append(server.close)
         page = None
         if args.page is not None:
-            from ..stage.page import PageServer, PageSettings, Publisher
+            from ..stage.page import PageServer, PageSettings
 
-            publisher = Publisher()
-            outputs.append(publisher)
             settings = PageSettings(host=args.page_host or "127.0.0.1", port=args.page)
-            page = PageServer(show, publisher, clock_source=source, library=library, settings=settings)
-            controls.append(page)
+            page = PageServer(show, clock_source=source, library=library, pack=args.pack, settings=settings)
             closers.append(page.close)
+            outputs.append(page.publisher)
+            controls.append(page)
         if source == "tap" and sys.stdin.isatty():
             keys = KeyTaps()
             controls.append(keys)
@@ -178,7 +177,7 @@ def _run(args: argparse.Namespace) -> None:
                   f"{_count(len(show.universes), 'universe')} at {live.fps:g} fps; clock {clock!r}",
                   file=sys.stderr, flush=True)
         if page is not None:
-            publisher.attach(live)
+            page.publisher.attach(live)
             print(f"kinetrope live: the page is at {page.url}", file=sys.stderr, flush=True)
         with _stopping_on_signals(live):
             stats = live.run(args.seconds)

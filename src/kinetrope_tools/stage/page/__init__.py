@@ -1,11 +1,13 @@
 """The operator's page: the rig seen from above and moving, the clock, and the controls, served while a show plays.
 
-``state`` takes a snapshot of the show once a frame (as an output of the
-frame loop), ``messages`` turns what a page sends into commands, ``server``
-serves the page and its one WebSocket from a thread of its own.
+``state`` writes a snapshot of the show each frame (as an output of the
+frame loop) into memory shared with the page's process; ``server`` serves
+the page and its one WebSocket in that process; ``process`` starts it and
+hands what pages send to the loop as commands; ``messages`` checks them.
 """
 
-from .server import PageServer, PageSettings
+from .process import PageError, PageServer
+from .server import PageSettings
 from .state import Publisher
 
-__all__ = ["PageServer", "PageSettings", "Publisher"]
+__all__ = ["PageError", "PageServer", "PageSettings", "Publisher"]

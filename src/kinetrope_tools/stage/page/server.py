@@ -1,19 +1,23 @@
-"""The page's server: one page and one WebSocket, on aiohttp, in a thread and an event loop of its own.
+"""The page's server: one page and one WebSocket on aiohttp, in a process of its own beside the show's.
 
-The server is a ``control.Source``: what a page asks for is checked
-(``messages``), turned into commands and queued; the frame loop takes them
-with ``pending()`` between frames, as it takes the OSC port's. The other way,
-a broadcaster reads the ``Publisher``'s latest snapshot at most ``rate``
-times a second, encodes it once and hands it to every page; a page that
-reads slowly gets the newest state when it is ready and never holds up the
-others or the loop.
+``python -m kinetrope_tools.stage.page.serve FD`` is started by
+``process.PageServer``: it reads its settings as one JSON line on stdin,
+answers with one line (the port it serves on, or what went wrong), and then
+serves until stdin closes. A broadcaster reads the show's latest snapshot
+from the board (the shared memory whose file descriptor is FD) at most
+``rate`` times a second, encodes it once and hands it to every page; a page
+that reads slowly gets the newest state when it is ready and never holds up
+the others. What a page asks for is checked (``messages``) and written to
+stdout as one line a message, with the moment it came; the show checks it
+again and turns it into its command. Being another process, nothing a page
+does here takes time from the frame loop.
 
 Safety: bound to loopback, the server answers only requests addressed to a
-loopback name; bound to any other address it wants a token (generated,
-given in the URL, compared in constant time). The WebSocket takes only
-connections whose Origin is the page's own. Messages are bounded in size and
-rate per page, the pages open at once are bounded, and the queue to the loop
-is bounded: a hostile page gets errors, the show goes on.
+loopback name; bound to any other address it wants the token (compared in
+constant time). The WebSocket takes only connections whose Origin is the
+page's own. Messages are bounded in size and rate per page, and the pages
+open at once are bounded; a page that floods is cut off and its address
+refused for a while.
 """
 
 from __future__ import annotations
@@ -28,30 +32,20 @@ import ipaddress
 import json
 import math
 import secrets
-import threading
+import sys
 import time
 from typing import Any
 
 import numpy as np
 from aiohttp import WSMsgType, web
 
-import kinetrope
-
-from ...base.errors import KinetropeError
-from ...patterns import arrays
 from ...patterns.library import PatternSet
-from .. import control
-from ..show import Show
-from . import layout, messages
-from .state import Cues, Publisher, Snapshot
+from . import messages
+from .paths import path_of
+from .state import Board, Snapshot
 
 DEFAULT_PORT = 8740
-MAX_PATH_POINTS = 512
 MAX_FOUND = 40
-
-
-class PageError(KinetropeError, OSError):
-    """The page's server could not start (its address taken, or not this machine's)."""
 
 
 @dataclasses.dataclass(frozen=True)
@@ -94,8 +88,8 @@ class _Page:
     def __init__(self, socket: web.WebSocketResponse, settings: PageSettings) -> None:
         self.socket = socket
         self.state: str | None = None
-        self.cues: Cues | None = None
-        self.cues_text: str | None = None  # the cues, when they changed since this page was last sent them
+        self.cues_number = -1  # the cues this page was last sent
+        self.cues: str | None = None  # the cues, when they changed since
         self.ready = asyncio.Event()
         self._settings = settings
         self._budget = float(settings.burst)
@@ -127,93 +121,28 @@ class _Page:
         return True
 
 
-class PageServer:
-    """Serves the page of ``show`` while it plays; ``url`` is where to open it; ``close()`` ends it.
+class PageApp:
+    """Serves the page: ``hello`` (the show's fixed parts, as the first message), the board's snapshots, and
+    each valid control message a page sends, handed to ``take(text, received)``."""
 
-    ``publisher`` is an output of the show's loop; ``clock_source`` names the
-    clock on the page ("fixed", "tap", "link", "midi", "beats").
-    """
-
-    def __init__(self, show: Show, publisher: Publisher, *, clock_source: str,
-                 library: kinetrope.PatternLibrary | None = None, settings: PageSettings = PageSettings()) -> None:
+    def __init__(self, hello: str, board: Board, take: Any, *, token: str | None, settings: PageSettings,
+                 catalogue: PatternSet) -> None:
         self.settings = settings
-        self._publisher = publisher
-        self._library = library
-        self._catalogue = PatternSet(library)
-        self._pattern_names = frozenset(e.name for e in self._catalogue.entries)
-        self._targets = frozenset([f.name for f in show.fixtures] + list(show.groups))
-        self._hello = self._hello_of(show, clock_source)
-        self._queued: collections.deque[control.Command] = collections.deque()
-        self._queue_lock = threading.Lock()
+        self.token = token
+        self._hello = hello
+        self._board = board
+        self._hand_over = take
+        self._catalogue = catalogue
+        self._pattern_names = frozenset(e.name for e in catalogue.entries)
+        rig = json.loads(hello)
+        self._targets = frozenset([f["name"] for f in rig["fixtures"]] + [g["name"] for g in rig["groups"]])
         self._pages: set[_Page] = set()
         self._cut_off: dict[str, float] = {}  # address -> until when its pages are refused
-        self.token = None if is_loopback(settings.host) else secrets.token_urlsafe(18)
-        self._loop = asyncio.new_event_loop()
-        self._stopped: asyncio.Event | None = None
-        self._runner: web.AppRunner | None = None
-        self._failure: BaseException | None = None
-        self._ready = threading.Event()
-        self._thread = threading.Thread(target=self._serve, name="kinetrope-page", daemon=True)
-        self._thread.start()
-        self._ready.wait()
-        if self._failure is not None:
-            self._thread.join()
-            raise PageError(f"the page cannot be served on {settings.host} port {settings.port}: "
-                            f"{self._failure}") from self._failure
+        self.port = settings.port
 
-    # --- what the frame loop sees ----------------------------------------------------------------------------------
-
-    def pending(self) -> list[control.Command]:
-        with self._queue_lock:
-            taken = list(self._queued)
-            self._queued.clear()
-        return taken
-
-    def _queue(self, command: control.Command) -> None:
-        with self._queue_lock:
-            if len(self._queued) >= self.settings.max_queued:
-                raise messages.Refused("the show has too many commands waiting: try again")
-            self._queued.append(command)
-
-    # --- the page's fixed parts ------------------------------------------------------------------------------------
-
-    @property
-    def url(self) -> str:
-        host = self.settings.host
-        shown = f"[{host}]" if ":" in host else host
-        query = f"/?token={self.token}" if self.token else "/"
-        return f"http://{shown}:{self.port}{query}"
-
-    def _hello_of(self, show: Show, clock_source: str) -> str:
-        colours = layout.colours(show)
-        places = layout.positions(show)
-        in_use = list(dict.fromkeys(f.pattern for f in show.fixtures))
-        group_colour = {f.group: c for f, c in zip(show.fixtures, colours) if f.group is not None}
-        hello = {
-            "type": "hello",
-            "show": show.path.replace("\\", "/").rsplit("/", 1)[-1],
-            "fps": show.fps, "beats_per_bar": show.beats_per_bar, "pips_per_beat": kinetrope.PIPS_PER_BEAT,
-            "crossfade_beats": show.crossfade_beats, "clock": clock_source, "rate": self.settings.rate,
-            "fixtures": [
-                {"name": f.name, "group": f.group, "colour": c, "position": list(p), "pattern": f.pattern,
-                 "speed": f.speed, "size": f.size, "visual": f.universe is None}
-                for f, c, p in zip(show.fixtures, colours, places)
-            ],
-            "groups": [{"name": name, "members": list(members), "colour": group_colour[name]}
-                       for name, members in show.groups.items()],
-            "cues": in_use,
-            "paths": {name: self._path(name) for name in in_use},
-        }
-        return json.dumps(hello)
-
-    @functools.lru_cache(maxsize=256)  # noqa: B019 (one server a show: it lives as long as the show)
+    @functools.lru_cache(maxsize=256)  # noqa: B019 (one app a process)
     def _path(self, name: str) -> dict[str, Any]:
-        """One period of a pattern for drawing: at most MAX_PATH_POINTS rows, and what it is."""
-        rows = arrays.rows(name, self._library)
-        step = max(1, -(-rows.shape[0] // MAX_PATH_POINTS))
-        entry = self._catalogue[name]
-        return {"pattern": name, "period_pips": int(rows.shape[0]), "step": step, "dimensions": entry.dimensions,
-                "description": entry.description, "points": np.round(rows[::step], 3).tolist()}
+        return path_of(name, self._catalogue)
 
     def _found(self, text: str) -> list[dict[str, Any]]:
         words = text.lower().split()
@@ -227,51 +156,27 @@ class PageServer:
 
     # --- serving ---------------------------------------------------------------------------------------------------
 
-    @property
-    def port(self) -> int:
-        return self._bound_port
-
-    def _serve(self) -> None:
-        loop = self._loop
-        asyncio.set_event_loop(loop)
-        try:
-            loop.run_until_complete(self._start())
-        except BaseException as error:  # reported to the thread that made the server
-            self._failure = error
-            loop.close()
-            self._ready.set()
-            return
-        self._ready.set()
-        try:
-            loop.run_until_complete(self._run())
-        finally:
-            loop.close()
-
-    async def _start(self) -> None:
-        self._stopped = asyncio.Event()
+    async def start(self) -> web.AppRunner:
         app = web.Application(client_max_size=1024)
         app.router.add_get("/", self._index)
         app.router.add_get("/ws", self._socket)
-        self._runner = web.AppRunner(app, access_log=None, handle_signals=False, shutdown_timeout=1.0)
-        await self._runner.setup()
-        site = web.TCPSite(self._runner, self.settings.host, self.settings.port, backlog=128)
+        runner = web.AppRunner(app, access_log=None, handle_signals=False, shutdown_timeout=1.0)
+        await runner.setup()
+        site = web.TCPSite(runner, self.settings.host, self.settings.port, backlog=128)
         await site.start()
-        sockets = self._runner.addresses
-        self._bound_port = int(sockets[0][1]) if sockets else self.settings.port
+        if runner.addresses:
+            self.port = int(runner.addresses[0][1])
+        return runner
 
-    async def _run(self) -> None:
-        assert self._stopped is not None and self._runner is not None
+    async def serve_until(self, stopped: asyncio.Future[Any], runner: web.AppRunner) -> None:
         broadcaster = asyncio.ensure_future(self._broadcast())
-        await self._stopped.wait()
-        broadcaster.cancel()
-        for page in list(self._pages):
-            await page.socket.close(code=1001, message=b"the show has ended")
-        await self._runner.cleanup()
-
-    def close(self) -> None:
-        if self._thread.is_alive() and self._stopped is not None:
-            self._loop.call_soon_threadsafe(self._stopped.set)
-            self._thread.join()
+        try:
+            await stopped
+        finally:
+            broadcaster.cancel()
+            for page in list(self._pages):
+                await page.socket.close(code=1001, message=b"the show has ended")
+            await runner.cleanup()
 
     def _allowed(self, request: web.Request) -> bool:
         if self.token is None:
@@ -314,8 +219,8 @@ class PageServer:
                     continue
                 if not page.spend():
                     if page.flooding:
-                        # Reading its messages costs the show's process time, and a
-                        # closing handshake would read on: cut the connection.
+                        # Cut the connection rather than close it: a closing
+                        # handshake would read the flood on.
                         if request.transport is not None:
                             request.transport.abort()
                         self._cut_off = {a: t for a, t in self._cut_off.items() if t > now}
@@ -335,6 +240,7 @@ class PageServer:
             await page.socket.send_str(json.dumps({"type": "error", "message": text}))
 
     async def _take(self, page: _Page, text: str) -> None:
+        received = time.monotonic()
         try:
             message = messages.parse(text)
             kind = message["type"]
@@ -345,38 +251,36 @@ class PageServer:
                 answer = {"type": "found", "text": words, "patterns": self._found(words)}
                 await page.socket.send_str(json.dumps(answer))
                 return
-            if kind == "path" or kind == "cue":
+            if kind == "path":
                 name = message["pattern"]
                 if not isinstance(name, str) or name not in self._pattern_names:
                     raise messages.Refused(f"no pattern is named {json.dumps(name)[:40]}")
-                # Built here, so the loop finds the pattern's rows ready when the cue comes.
                 path = await asyncio.get_running_loop().run_in_executor(None, self._path, name)
-                if kind == "path":
-                    await page.socket.send_str(json.dumps({"type": "path", **path}))
-                    return
-            command = messages.command_of(message, targets=self._targets, patterns=self._pattern_names)
-            self._queue(command)
+                await page.socket.send_str(json.dumps({"type": "path", **path}))
+                return
+            # Checked here so the page hears what is wrong; the show checks again.
+            messages.command_of(message, targets=self._targets, patterns=self._pattern_names)
+            self._hand_over(text, received)
         except messages.Refused as refused:
             await self._error(page, str(refused))
 
     async def _broadcast(self) -> None:
         interval = 1.0 / self.settings.rate
         shown: Snapshot | None = None
-        cues_text: tuple[Cues, str] | None = None
         while True:
             await asyncio.sleep(interval)
-            snapshot = self._publisher.latest
-            if snapshot is None or snapshot is shown or not self._pages:
+            if not self._pages:
+                continue
+            snapshot = self._board.read(shown)
+            if snapshot is None or (shown is not None and snapshot.number == shown.number):
                 continue
             shown = snapshot
-            if cues_text is None or cues_text[0] is not snapshot.cues:
-                cues_text = (snapshot.cues, _cues_message(snapshot.cues))
             state = _state_message(snapshot)
             for page in self._pages:
                 page.state = state
-                if page.cues is not snapshot.cues:
+                if page.cues_number != snapshot.cues_number:
+                    page.cues_number = snapshot.cues_number
                     page.cues = snapshot.cues
-                    page.cues_text = cues_text[1]
                 page.ready.set()
 
     async def _send_to(self, page: _Page) -> None:
@@ -384,9 +288,9 @@ class PageServer:
             while True:
                 await page.ready.wait()
                 page.ready.clear()
-                cues_text, page.cues_text = page.cues_text, None
-                if cues_text is not None:
-                    await page.socket.send_str(cues_text)
+                cues, page.cues = page.cues, None
+                if cues is not None:
+                    await page.socket.send_str(cues)
                 if page.state is not None:
                     await page.socket.send_str(page.state)
         except (ConnectionError, RuntimeError):
@@ -404,6 +308,35 @@ def _state_message(snapshot: Snapshot) -> str:
     })
 
 
-def _cues_message(cues: Cues) -> str:
-    return json.dumps({"type": "cues", "patterns": cues.patterns, "fade_start": cues.fade_start,
-                       "fade_end": cues.fade_end, "speed": cues.speed, "size": cues.size})
+def main() -> None:
+    """The page's process: settings on stdin, the port (or the failure) on stdout, then commands on stdout."""
+    from ...patterns.packs import load_library
+
+    config = json.loads(sys.stdin.readline())
+    settings = PageSettings(**config["settings"])
+    out = sys.stdout
+
+    def report(line: dict[str, Any]) -> None:
+        out.write(json.dumps(line) + "\n")
+        out.flush()
+
+    def take(text: str, received: float) -> None:
+        report({"received": received, "message": text})
+
+    async def run() -> None:
+        library = load_library(config["pack"]) if config["pack"] else None
+        board = Board.attach(int(sys.argv[1]), config["fixtures"])
+        app = PageApp(config["hello"], board, take, token=config["token"], settings=settings,
+                      catalogue=PatternSet(library))
+        try:
+            runner = await app.start()
+        except OSError as error:
+            report({"error": str(error)})
+            return
+        report({"port": app.port})
+        loop = asyncio.get_running_loop()
+        # The show closes stdin to stop the page, or by ending.
+        stopped = loop.run_in_executor(None, sys.stdin.read)
+        await app.serve_until(stopped, runner)
+
+    asyncio.run(run())
