@@ -1,22 +1,28 @@
 """Late frames with the operator's page open against none, side by side in one run.
 
-    .venv/bin/python bench/bench_page.py [--seconds N] [--rounds R] [--fixtures F]
+    .venv/bin/python bench/bench_page.py [--seconds N] [--rounds R] [--fixtures F] [--nice N]
 
 One show of F moving heads (default 96, in groups of 12) plays through sACN
 to a socket of this process that never reads it, with the page's server
-running beside the loop as ``kinetrope live --page`` runs it. Rounds
-alternate, N seconds each (default 10), R times (default 3):
+running beside the loop as ``kinetrope live --page`` runs it (in a process
+of its own, at nice 10). Rounds alternate, N seconds each (default 10), R
+times (default 3):
 
 - none: the server up, no page open;
 - two pages: two pages open in headless Chromium (a process of its own),
   drawing every state they get;
 - two pages + hostile: the two pages, and another client flooding the
-  WebSocket with messages and holding 1,000 idle connections.
+  WebSocket with messages (coming back each time it is cut off) and holding
+  1,000 idle connections.
 
-Each round reports frames, late frames (sent more than half an interval
-after their time, or skipped) and the send interval's median, 99th
-percentile and maximum. Run as root it runs in a network namespace of its
-own (``unshare -n``), so nothing leaves it; otherwise on 127.0.0.1.
+The browser and the attacker run at nice 19 (``--nice``): as if on another
+machine, a tablet say, they take only the time the show leaves; ``--nice 0``
+puts them on an equal footing with the show, as a browser on the laptop that
+plays it. Each round reports frames, late frames (sent more than half an
+interval after their time, or skipped), the send interval's median, 99th
+percentile and maximum, and the CPU time of the show's own process. Run as
+root it runs in a network namespace of its own (``unshare -n``), so nothing
+leaves it; otherwise on 127.0.0.1.
 """
 
 from __future__ import annotations
@@ -110,9 +116,9 @@ def attack(url: str, seconds: float) -> None:
     asyncio.run(run())
 
 
-def helper(kind: str, url: str, seconds: float) -> subprocess.Popen[str]:
-    process = subprocess.Popen([sys.executable, __file__, f"--{kind}", url, "--seconds", str(seconds)],
-                               stdout=subprocess.PIPE, text=True)
+def helper(kind: str, url: str, seconds: float, nice: int) -> subprocess.Popen[str]:
+    process = subprocess.Popen(["nice", "-n", str(nice), sys.executable, __file__, f"--{kind}", url, "--seconds",
+                                str(seconds)], stdout=subprocess.PIPE, text=True)
     assert process.stdout is not None
     if process.stdout.readline().strip() != "open":
         process.wait()
@@ -120,7 +126,7 @@ def helper(kind: str, url: str, seconds: float) -> subprocess.Popen[str]:
     return process
 
 
-def play(count: int, seconds: float, condition: str) -> dict[str, float]:
+def play(count: int, seconds: float, condition: str, nice: int) -> dict[str, float]:
     sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sink.bind(("127.0.0.1", 0))  # never read: the kernel drops what overflows
     show = parse_show(rig_show(count, sink.getsockname()[1]), "bench.toml")
@@ -134,9 +140,9 @@ def play(count: int, seconds: float, condition: str) -> dict[str, float]:
         publisher.attach(live)
         live.frame_at(time.monotonic())  # tables built before the clock starts
         if condition != "none":
-            helpers.append(helper("browse", server.url, seconds + 1))
+            helpers.append(helper("browse", server.url, seconds + 1, nice))
         if condition == "two pages + hostile":
-            helpers.append(helper("attack", server.url, seconds + 1))
+            helpers.append(helper("attack", server.url, seconds + 1, nice))
         time.sleep(1.0)  # the pages load and settle
         cpu = time.process_time()
         stats = live.run(seconds)
@@ -170,6 +176,9 @@ def main() -> None:
     parser.add_argument("--seconds", type=float, default=10.0)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--fixtures", type=int, default=96)
+    parser.add_argument("--nice", type=int, default=19,
+                        help="the browser's and the attacker's niceness: 19 stands for another machine (default), "
+                             "0 for this one")
     parser.add_argument("--browse", metavar="URL", help=argparse.SUPPRESS)
     parser.add_argument("--attack", metavar="URL", help=argparse.SUPPRESS)
     args = parser.parse_args()
@@ -180,11 +189,11 @@ def main() -> None:
     in_namespace()
     where = "in a network namespace of its own" if os.environ.get("KINETROPE_BENCH_NS") else "on 127.0.0.1"
     print(f"{args.fixtures} heads at {FPS} fps through sACN, {args.seconds:g} s a round, {where}; "
-          f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}")
+          f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}; browser and attacker at nice {args.nice}")
     totals: dict[str, list[int]] = {}
     for round_number in range(1, args.rounds + 1):
         for condition in ("none", "two pages", "two pages + hostile"):
-            result = play(args.fixtures, args.seconds, condition)
+            result = play(args.fixtures, args.seconds, condition, args.nice)
             total = totals.setdefault(condition, [0, 0])
             total[0] += result["frames"]
             total[1] += result["late"]

@@ -195,6 +195,8 @@ def test_a_hostile_page_gets_errors_and_the_show_goes_on():
     result = run_page_scenario("hostile", show=SHOW)
     attack = result["attack"]
     assert "token=" in result["url"] and result["url"].startswith("http://10.77.0.1:")
+    assert result["second"]["rc"] == 1
+    assert "kinetrope live: error: the page cannot be served on 10.77.0.1 port 8740" in result["second"]["stderr"]
     assert (attack["no token"], attack["wrong token"], attack["token"]) == (403, 403, 200)
     assert (attack["foreign origin"], attack["no origin"]) == (403, 403)
     assert attack["hello"] == "hello"

@@ -345,6 +345,11 @@ def hostile(params: dict[str, Any]) -> dict[str, Any]:
                     seen["after"] = answer.status
             return seen
 
+        # A second show wanting the same page's address does not start.
+        second = subprocess.run([sys.executable, "-m", "kinetrope_tools.cli", "live", "show.toml", "--page",
+                                 str(PAGE_PORT), "--page-host", "10.77.0.1", "--seconds", "1"],
+                                cwd=folder, capture_output=True, text=True, timeout=60)
+        result["second"] = {"rc": second.returncode, "stderr": second.stderr}
         result["started"] = time.monotonic()
         result["attack"] = asyncio.run(attack())
         result["ended"] = time.monotonic()

@@ -23,7 +23,6 @@ refused for a while.
 from __future__ import annotations
 
 import asyncio
-import collections
 import dataclasses
 import functools
 import hmac
@@ -31,7 +30,7 @@ import importlib.resources
 import ipaddress
 import json
 import math
-import secrets
+import os
 import sys
 import time
 from typing import Any
@@ -312,6 +311,8 @@ def main() -> None:
     """The page's process: settings on stdin, the port (or the failure) on stdout, then commands on stdout."""
     from ...patterns.packs import load_library
 
+    # The show's own process comes first whenever the two want the same core.
+    os.nice(10)
     config = json.loads(sys.stdin.readline())
     settings = PageSettings(**config["settings"])
     out = sys.stdout
