@@ -132,7 +132,7 @@ def play(count: int, seconds: float, condition: str, nice: int) -> dict[str, flo
     show = parse_show(rig_show(count, sink.getsockname()[1]), "bench.toml")
     output = SacnOutput(show.outputs["sacn"], show.universes)
     clock = FixedTempo(124, beat_zero_seconds=time.monotonic())
-    server = PageServer(show, clock_source="fixed", settings=PageSettings(port=0))
+    server = PageServer(show, clock=clock, clock_source="fixed", settings=PageSettings(port=0))
     publisher = server.publisher
     helpers = []
     try:

@@ -230,6 +230,10 @@ def tap(params: dict[str, Any]) -> dict[str, Any]:
                     page.keyboard.press("Space")
             time.sleep(0.3)
             result["after"] = state_of(page)["bpm"]
+            # A tapped clock takes no tempo from the page: the key says so on the page.
+            page.keyboard.press("ArrowUp")
+            until(page, "document.getElementById('errors').textContent", 5.0)
+            result["tempo_key"] = page.inner_text("#errors")
             result["rates"] = rates(page, 2.0)
             browser.close()
         result["run"] = show.stop()
@@ -280,7 +284,8 @@ def hostile(params: dict[str, Any]) -> dict[str, Any]:
                 # Malformed and hostile messages: each answered with an error.
                 bad = ["{", "[]", json.dumps({"type": "cue", "target": "/etc/passwd", "pattern": "x", "beats": 1,
                                               "now": True}),
-                       json.dumps({"type": "tempo", "by": 1e308}), json.dumps({"type": "path", "pattern": "../x"})]
+                       json.dumps({"type": "tempo", "by": 1e308}), json.dumps({"type": "path", "pattern": "../x"}),
+                       json.dumps({"type": "tap"})]
                 errors = []
                 for text in bad:
                     await socket.send_str(text)

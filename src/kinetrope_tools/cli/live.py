@@ -160,7 +160,8 @@ def _run(args: argparse.Namespace) -> None:
             from ..stage.page import PageServer, PageSettings
 
             settings = PageSettings(host=args.page_host or "127.0.0.1", port=args.page)
-            page = PageServer(show, clock_source=source, library=library, pack=args.pack, settings=settings)
+            page = PageServer(show, clock=clock, clock_source=source, library=library, pack=args.pack,
+                              settings=settings)
             closers.append(page.close)
             outputs.append(page.publisher)
             controls.append(page)

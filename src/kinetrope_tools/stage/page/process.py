@@ -23,6 +23,7 @@ from typing import Any
 import kinetrope
 
 from ...base.errors import KinetropeError
+from ...clocks import Clock, Tappable, TempoSettable
 from ...patterns.library import PatternSet
 from .. import control
 from ..show import Show
@@ -38,7 +39,7 @@ class PageError(KinetropeError, OSError):
     """The page's server could not start (its address taken, or not this machine's)."""
 
 
-def hello_of(show: Show, catalogue: PatternSet, *, clock_source: str, rate: float) -> str:
+def hello_of(show: Show, catalogue: PatternSet, *, clock: Clock, clock_source: str, rate: float) -> str:
     """The first message every page gets: the show's fixtures, groups, places, colours and patterns."""
     colours = layout.colours(show)
     places = layout.positions(show)
@@ -49,6 +50,8 @@ def hello_of(show: Show, catalogue: PatternSet, *, clock_source: str, rate: floa
         "show": show.path.replace("\\", "/").rsplit("/", 1)[-1],
         "fps": show.fps, "beats_per_bar": show.beats_per_bar, "pips_per_beat": kinetrope.PIPS_PER_BEAT,
         "crossfade_beats": show.crossfade_beats, "clock": clock_source, "rate": rate,
+        # What the clock takes from the page: taps, a tempo.
+        "taps": isinstance(clock, Tappable), "tempo": isinstance(clock, TempoSettable),
         "fixtures": [
             {"name": f.name, "group": f.group, "colour": c, "position": list(p), "pattern": f.pattern,
              "speed": f.speed, "size": f.size, "visual": f.universe is None}
@@ -65,12 +68,12 @@ class PageServer:
     """Serves the page of ``show`` while it plays: ``publisher`` goes among the loop's outputs, ``url`` is where
     to open the page, and ``close()`` ends it.
 
-    ``clock_source`` names the clock on the page ("fixed", "tap", "link",
-    "midi", "beats"); ``pack`` is the pack file the show's patterns come from,
+    ``clock`` is the show's clock and ``clock_source`` its name on the page
+    ("fixed", "tap", "link", "midi", "beats"); ``pack`` is the pack file the show's patterns come from,
     if any, and ``library`` the library read from it.
     """
 
-    def __init__(self, show: Show, *, clock_source: str, library: kinetrope.PatternLibrary | None = None,
+    def __init__(self, show: Show, *, clock: Clock, clock_source: str, library: kinetrope.PatternLibrary | None = None,
                  pack: str | None = None, settings: PageSettings = PageSettings()) -> None:
         self.settings = settings
         self.token = None if is_loopback(settings.host) else secrets.token_urlsafe(18)
@@ -82,7 +85,7 @@ class PageServer:
         self.publisher = Publisher(board)
         config = {"settings": dataclasses.asdict(settings), "token": self.token, "pack": pack,
                   "fixtures": len(show.fixtures),
-                  "hello": hello_of(show, catalogue, clock_source=clock_source, rate=settings.rate)}
+                  "hello": hello_of(show, catalogue, clock=clock, clock_source=clock_source, rate=settings.rate)}
         self._process = subprocess.Popen(
             [sys.executable, "-m", "kinetrope_tools.stage.page.serve", str(board.fd)],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, pass_fds=(board.fd,))

@@ -135,6 +135,8 @@ class PageApp:
         self._pattern_names = frozenset(e.name for e in catalogue.entries)
         rig = json.loads(hello)
         self._targets = frozenset([f["name"] for f in rig["fixtures"]] + [g["name"] for g in rig["groups"]])
+        self._unable = {"tap": None if rig["taps"] else "this clock takes no taps",
+                        "tempo": None if rig["tempo"] else "this clock's tempo is not set from here"}
         self._pages: set[_Page] = set()
         self._cut_off: dict[str, float] = {}  # address -> until when its pages are refused
         self.port = settings.port
@@ -259,6 +261,8 @@ class PageApp:
                 return
             # Checked here so the page hears what is wrong; the show checks again.
             messages.command_of(message, targets=self._targets, patterns=self._pattern_names)
+            if self._unable.get(kind):
+                raise messages.Refused(str(self._unable[kind]))
             self._hand_over(text, received)
         except messages.Refused as refused:
             await self._error(page, str(refused))

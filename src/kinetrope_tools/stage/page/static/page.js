@@ -64,6 +64,13 @@
     $("show-name").textContent = hello.show;
     $("source").textContent = hello.clock;
     $("fade-beats").value = hello.crossfade_beats;
+    // Controls this clock does not take are shown as such; the show refuses them anyway.
+    $("tap").disabled = !hello.taps;
+    document.querySelectorAll(".tempo button").forEach((b) => {
+      b.disabled = !hello.tempo;
+      if (!hello.tempo) b.title = "this clock's tempo is not set from here";
+    });
+    $("tap").title = hello.taps ? "tap the beat (Space)" : "this clock takes no taps (start the show with --tap)";
     buildGroups();
     buildTiles();
     if (page.view === "paths") buildPaths();
@@ -403,6 +410,7 @@
     if (keyed[name]) {
       if (event.repeat && name !== "ArrowUp" && name !== "ArrowDown") return;
       const button = keyed[name];
+      if (button.disabled) { complain(button.title); event.preventDefault(); return; }
       button.click();
       if (button.classList) { button.classList.add("flash"); setTimeout(() => button.classList.remove("flash"), 120); }
     } else if (key === "ArrowLeft" || key === "ArrowRight") choose(page.chosen + (key === "ArrowLeft" ? -1 : 1));
