@@ -31,6 +31,7 @@ import ipaddress
 import json
 import math
 import os
+import signal
 import sys
 import time
 from typing import Any
@@ -317,6 +318,8 @@ def main() -> None:
 
     # The show's own process comes first whenever the two want the same core.
     os.nice(10)
+    # Ctrl-C in the show's terminal reaches this process too: the show ends it, by closing stdin.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
     config = json.loads(sys.stdin.readline())
     settings = PageSettings(**config["settings"])
     out = sys.stdout
