@@ -31,6 +31,12 @@ def _control_address(text: str) -> tuple[str, int]:
     return host or "127.0.0.1", int(port)
 
 
+def _port(text: str) -> int:
+    if not text.isdigit() or not 0 < int(text) < 65536:
+        raise argparse.ArgumentTypeError(f"must be a port from 1 to 65535, not {text!r}")
+    return int(text)
+
+
 def add_command(commands: Commands) -> None:
     """Adds ``live`` to the command's subparsers."""
     live = commands.add_parser(
@@ -56,6 +62,10 @@ def add_command(commands: Commands) -> None:
                       help="send each frame this far ahead of its time, for fixtures that lag (default: 0)")
     live.add_argument("--control", type=_control_address, metavar="[HOST:]PORT",
                       help="take OSC control messages on this port (on 127.0.0.1 unless HOST is given)")
+    live.add_argument("--page", type=_port, nargs="?", const=8740, metavar="PORT",
+                      help="serve the operator's page on this port (default 8740), on 127.0.0.1 unless --page-host")
+    live.add_argument("--page-host", metavar="HOST",
+                      help="serve the page on this address instead (it then wants the token in the printed URL)")
     live.add_argument("--seconds", type=positive_number, metavar="N", help="stop after N seconds")
     live.add_argument("--quiet", action="store_true", help="no status line")
     add_pack_option(live)
@@ -131,6 +141,8 @@ def _run(args: argparse.Namespace) -> None:
         args.live_parser.error("--start goes with --beats FILE")
     if args.start is not None and not math.isfinite(args.start):
         args.live_parser.error("--start must be a finite number of seconds")
+    if args.page_host is not None and args.page is None:
+        args.live_parser.error("--page-host goes with --page")
     library = load_library(args.pack) if args.pack else None
     show = load_show(args.show, library)  # nothing is opened unless the whole show is valid
     clock, source = _clock(args, show.beats_per_bar)
@@ -143,6 +155,16 @@ def _run(args: argparse.Namespace) -> None:
             server = ControlServer(*args.control)
             controls.append(server)
             closers.append(server.close)
+        page = None
+        if args.page is not None:
+            from ..stage.page import PageServer, PageSettings
+
+            settings = PageSettings(host=args.page_host or "127.0.0.1", port=args.page)
+            page = PageServer(show, clock=clock, clock_source=source, library=library, pack=args.pack,
+                              settings=settings)
+            closers.append(page.close)
+            outputs.append(page.publisher)
+            controls.append(page)
         if source == "tap" and sys.stdin.isatty():
             keys = KeyTaps()
             controls.append(keys)
@@ -155,6 +177,9 @@ def _run(args: argparse.Namespace) -> None:
             print(f"kinetrope live: {show.path}: {_count(len(show.fixtures), 'fixture')} on "
                   f"{_count(len(show.universes), 'universe')} at {live.fps:g} fps; clock {clock!r}",
                   file=sys.stderr, flush=True)
+        if page is not None:
+            page.publisher.attach(live)
+            print(f"kinetrope live: the page is at {page.url}", file=sys.stderr, flush=True)
         with _stopping_on_signals(live):
             stats = live.run(args.seconds)
     finally:

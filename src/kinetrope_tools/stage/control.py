@@ -26,6 +26,8 @@ from typing import Any, Protocol
 from pythonosc.dispatcher import Dispatcher
 from pythonosc.osc_server import ThreadingOSCUDPServer
 
+from . import steering
+
 PREFIX = "/kinetrope"
 
 
@@ -56,7 +58,8 @@ class Home:
     on: bool
 
 
-Command = PatternChange | Tap | Tempo | Blackout | Home
+# The steering commands come from the page, through a Source like the port's.
+Command = PatternChange | Tap | Tempo | Blackout | Home | steering.Command
 
 
 class Source(Protocol):

@@ -20,7 +20,7 @@ from collections.abc import Callable, Sequence
 import kinetrope
 
 from ..clocks import Clock, Tappable, TempoSettable
-from . import control
+from . import control, steering
 from .outputs import Frame, Output
 from .rig import Rig
 from .show import Show
@@ -72,6 +72,8 @@ class Live:
         self.home = False
         self.blackout = False
         self.pip = 0
+        self.pip_shift = 0  # pips added to the clock's, to move the bar line
+        self.frozen: int | None = None  # the pip every fixture holds at while frozen
         self._stop = threading.Event()
 
     def stop(self) -> None:
@@ -108,6 +110,8 @@ class Live:
             self.blackout = command.on
         elif isinstance(command, control.Home):
             self.home = command.on
+        elif isinstance(command, steering.Command):
+            steering.apply(self, command, now)
 
     def set_tempo(self, bpm: float, now: float) -> None:
         """A new tempo from now on, the beat continuing from where it is."""
@@ -128,14 +132,15 @@ class Live:
 
     def _pip_at(self, seconds: float) -> int:
         try:
-            self.pip = self.clock.pip_at(seconds)
+            self.pip = self.clock.pip_at(seconds) + self.pip_shift
         except ValueError:
             pass  # a time the clock cannot place: hold the last pip
         return self.pip
 
     def frame_at(self, due: float) -> Frame:
         pip = self._pip_at(due + self.latency)
-        offsets, dmx = self.rig.frame(pip, home=self.home, dimmed=self.blackout)
+        held = pip if self.frozen is None else self.frozen
+        offsets, dmx = self.rig.frame(held, home=self.home, dimmed=self.blackout)
         return Frame(self.rig.names, offsets, self.rig.universes, dmx)
 
     def last_frame(self) -> Frame:

@@ -187,6 +187,20 @@ class Rig:
         self.dmx[:] = 0
         return self.dmx
 
+    def retime(self, i: int, speed: float, at_pip: int) -> None:
+        """Fixture ``i`` at ``speed`` from ``at_pip`` on, its pattern going on from where it is, without a jump."""
+        old = np.floor(self.speed[i] * at_pip) if not self._whole_speed else at_pip
+        self.speed[i] = speed
+        shift = int(old - np.floor(speed * at_pip))
+        self._phase_pips[i] += shift
+        self._phase[i] += shift
+        self._from_phase[i] += shift
+        self._whole_speed = bool(np.all(self.speed == 1.0))
+
+    def fades(self) -> tuple[np.ndarray, np.ndarray]:
+        """Each fixture's fade to its pattern: the pips it starts and ends at (copies)."""
+        return self._fade_start.copy(), self._fade_end.copy()
+
 
 def _places(fixtures: list[Fixture], universes: list[int]) -> Iterator[tuple[int, Fixture, str, int, int | None]]:
     """For every DMX channel of the rig: the fixture's index, the fixture, the channel's name, its place in the

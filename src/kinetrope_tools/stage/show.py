@@ -73,6 +73,7 @@ class Fixture:
     phase_pips: int = 0
     spread: float = 0.0  # the share of the pattern's period this member of a group lags by
     fixed: tuple[tuple[str, int], ...] = ()  # (channel, value) for each channel held at a value, in DMX order
+    position: tuple[float, float] | None = None  # where it hangs, seen from above (any unit); None: not given
 
 
 @dataclasses.dataclass(frozen=True)
@@ -112,8 +113,12 @@ _FIXTURE: dict[str, Any] = {
     "name": None, **_SHARED,  # names are checked with the others of their kind
     "universe": values.int_in(SACN_UNIVERSES.start, SACN_UNIVERSES.stop - 1),
     "address": values.int_in(1, DMX_CHANNELS),
+    "position": values.position,
 }
-_GROUP: dict[str, Any] = {"name": None, "fixtures": None, "spread": values.number_in(0, 1), **_SHARED}
+# A group's position is its first member's; with position_end the members
+# stand evenly from there to the last one's, else one unit apart along x.
+_GROUP: dict[str, Any] = {"name": None, "fixtures": None, "spread": values.number_in(0, 1),
+                          "position": values.position, "position_end": values.position, **_SHARED}
 _PROFILE: dict[str, Any] = {"channels": check_channels, "fixed": check_fixed}
 _TOP: dict[str, Any] = {
     "fps": values.number_in(FPS_MIN, FPS_MAX),
@@ -431,7 +436,20 @@ def _fixture(reader: _Reader, entry: _Entry, keys: Mapping[str, Any], groups: _G
         size=float(settings.get("size", 1.0)), speed=float(settings.get("speed", 1.0)),
         phase_pips=settings.get("phase_pips", 0), spread=float(spread) * position / size,
         fixed=tuple((name, layout.fixed[name]) for name in layout.channels if name in layout.fixed),
+        position=_placed(own, groups.settings.get(group, {}) if group else {}, position, size),
     )
+
+
+def _placed(own: Mapping[str, Any], group: Mapping[str, Any], index: int, members: int) -> tuple[float, float] | None:
+    """A fixture's own position, else its place in its group's row, else None."""
+    if "position" in own:
+        return float(own["position"][0]), float(own["position"][1])
+    if "position" not in group:
+        return None
+    (x0, y0), (x1, y1) = group["position"], group.get("position_end", (group["position"][0] + members - 1,
+                                                                        group["position"][1]))
+    share = index / (members - 1) if members > 1 else 0.0
+    return float(x0 + (x1 - x0) * share), float(y0 + (y1 - y0) * share)
 
 
 def _check_addresses(reader: _Reader, fixtures: list[Fixture]) -> None:

@@ -47,6 +47,11 @@ def int_in(low: int, high: int) -> Check:
     return check
 
 
+def position(value: Any) -> str | None:
+    good = isinstance(value, list) and len(value) == 2 and all(is_number(v) and abs(v) <= 1e6 for v in value)
+    return None if good else "must be [x, y], two numbers from -1e6 to 1e6"
+
+
 def flag(value: Any) -> str | None:
     return None if isinstance(value, bool) else "must be true or false"
 
