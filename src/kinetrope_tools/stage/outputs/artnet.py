@@ -12,12 +12,12 @@ that it counts the dropped frame and says so once rather than every frame.
 from __future__ import annotations
 
 import socket
-from collections.abc import Mapping
+from collections.abc import Mapping, Sequence
 from typing import Any
 
 from stupidArtnet import StupidArtnet  # type: ignore[import-untyped]
 
-from . import Frame
+from . import Frame, resolve
 
 ARTNET_PORT = 6454
 SEQUENCE_AT = 12  # the header's sequence byte: 1-255 in turn, 0 would switch re-ordering off
@@ -36,10 +36,13 @@ def _header(universe: int) -> bytes:
 
 
 class ArtnetOutput:
-    def __init__(self, settings: Mapping[str, Any], universes: list[int]) -> None:
+    name = "artnet"
+
+    def __init__(self, settings: Mapping[str, Any], universes: list[int], *, names: Sequence[str] = ()) -> None:
         self._packets = [bytearray(_header(universe)) + bytearray(512) for universe in universes]
         self._data_at = len(self._packets[0]) - 512 if self._packets else 0
-        self._address = (settings["destination"], settings.get("port", ARTNET_PORT))
+        self._address = resolve(settings["destination"], settings.get("port", ARTNET_PORT), output="artnet",
+                                key="destination")
         self._sequence = 0
         self._socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 
