@@ -5,6 +5,7 @@ from __future__ import annotations
 import argparse
 import collections
 import contextlib
+import logging
 import math
 import os
 import signal
@@ -95,6 +96,24 @@ def _stopping_on_signals(live: Live) -> Iterator[None]:
             signal.signal(sig, handler)
 
 
+@contextlib.contextmanager
+def _logging_into(reports: Any) -> Iterator[None]:
+    """While the show runs, what the network packages log goes the reports' way, not straight to stderr."""
+    from ..stage.control import shown
+
+    class Forward(logging.Handler):
+        def emit(self, record: logging.LogRecord) -> None:
+            reports.say(shown(f"{record.name}: {record.getMessage()}", 200), kind=f"{record.name}: logged")
+
+    root = logging.getLogger()
+    saved = root.handlers[:]
+    root.handlers[:] = [Forward(logging.WARNING)]
+    try:
+        yield
+    finally:
+        root.handlers[:] = saved
+
+
 def _count(number: int, thing: str) -> str:
     return f"{number} {thing}{'' if number == 1 else 's'}"
 
@@ -107,8 +126,8 @@ class Terminal:
     the oldest (and says how many); the status line is only ever the latest.
     """
 
-    def __init__(self, *, limit: int = 256) -> None:
-        self._fd = sys.stderr.fileno()
+    def __init__(self, *, fd: int | None = None, limit: int = 256) -> None:
+        self._fd = sys.stderr.fileno() if fd is None else fd
         self._lines: collections.deque[str] = collections.deque()
         self._limit = limit
         self._lost = 0
@@ -165,7 +184,7 @@ class Terminal:
                 while data:
                     data = data[os.write(self._fd, data):]
             except OSError:
-                pass  # stderr is gone: nothing more can be said
+                return  # stderr is gone: nothing more can be said
 
     def close(self, *, wait_seconds: float = 0.5) -> None:
         """Ends the status line and writes what is waiting, for at most ``wait_seconds`` (the terminal may be stopped)."""
@@ -204,9 +223,6 @@ class StatusLine:
 def _run(args: argparse.Namespace) -> None:
     # The stage's packages load only when a show is played.
     from ..patterns.packs import load_library
-    from ..stage.control import ControlServer, KeyTaps, Source
-    from ..stage.loop import Live
-    from ..stage.outputs import open_outputs
     from ..stage.reports import Reports
     from ..stage.show import load_show
 
@@ -216,40 +232,50 @@ def _run(args: argparse.Namespace) -> None:
         args.live_parser.error("--start must be a finite number of seconds")
     library = load_library(args.pack) if args.pack else None
     show = load_show(args.show, library)  # nothing is opened unless the whole show is valid
-    clock, source = _clock(args, show.beats_per_bar)
-    closers = [getattr(clock, "close")] if hasattr(clock, "close") else []
-    controls: list[Source] = []
     terminal = Terminal()
     reports = Reports(lambda line: terminal.line(f"kinetrope live: {line}"))
     try:
-        try:
-            outputs = open_outputs(show.outputs, show.universes, names=[f.name for f in show.fixtures])
-            closers += [output.close for output in outputs]
-            if args.control is not None:
-                server = ControlServer(*args.control, reports=reports)
-                controls.append(server)
-                closers.append(server.close)
-            if source == "tap" and sys.stdin.isatty():
-                keys = KeyTaps()
-                controls.append(keys)
-                closers.append(keys.close)
-            interactive = sys.stderr.isatty() and not args.quiet
-            status = StatusLine(source, show.beats_per_bar, terminal)
-            live = Live(show, clock, outputs, library=library, fps=args.fps, latency_seconds=args.latency_ms / 1000.0,
-                        controls=controls, status=status if interactive else None, reports=reports)
-            if not args.quiet:
-                terminal.line(f"kinetrope live: {show.path}: {_count(len(show.fixtures), 'fixture')} on "
-                              f"{_count(len(show.universes), 'universe')} at {live.fps:g} fps; clock {clock!r}")
-            for kind in ("sacn", "artnet"):
-                if kind in show.outputs and not show.universes:
-                    reports.say(f"{kind}: no fixture has a universe and an address, so this output sends nothing")
-            with _stopping_on_signals(live):
-                stats = live.run(args.seconds)
-        finally:
-            for close in closers:
-                close()
+        with _logging_into(reports):
+            stats = _play(args, show, library, terminal, reports)
         if not args.quiet:
             dropped = f", {stats.send_errors} dropped by the network" if stats.send_errors else ""
             terminal.line(f"kinetrope live: {_count(stats.frames, 'frame')} sent, {stats.late} late{dropped}")
     finally:
         terminal.close()
+
+
+def _play(args: argparse.Namespace, show: Any, library: Any, terminal: Terminal, reports: Any) -> Any:
+    """Opens the clock, the outputs and the control sources, runs the show, and closes them all; the stats."""
+    from ..stage.control import ControlServer, KeyTaps, Source
+    from ..stage.loop import Live
+    from ..stage.outputs import open_outputs
+
+    clock, source = _clock(args, show.beats_per_bar)
+    closers = [getattr(clock, "close")] if hasattr(clock, "close") else []
+    controls: list[Source] = []
+    try:
+        outputs = open_outputs(show.outputs, show.universes, names=[f.name for f in show.fixtures])
+        closers += [output.close for output in outputs]
+        if args.control is not None:
+            server = ControlServer(*args.control, reports=reports)
+            controls.append(server)
+            closers.append(server.close)
+        if source == "tap" and sys.stdin.isatty():
+            keys = KeyTaps()
+            controls.append(keys)
+            closers.append(keys.close)
+        interactive = sys.stderr.isatty() and not args.quiet
+        status = StatusLine(source, show.beats_per_bar, terminal)
+        live = Live(show, clock, outputs, library=library, fps=args.fps, latency_seconds=args.latency_ms / 1000.0,
+                    controls=controls, status=status if interactive else None, reports=reports)
+        if not args.quiet:
+            terminal.line(f"kinetrope live: {show.path}: {_count(len(show.fixtures), 'fixture')} on "
+                          f"{_count(len(show.universes), 'universe')} at {live.fps:g} fps; clock {clock!r}")
+        for kind in ("sacn", "artnet"):
+            if kind in show.outputs and not show.universes:
+                reports.say(f"{kind}: no fixture has a universe and an address, so this output sends nothing")
+        with _stopping_on_signals(live):
+            return live.run(args.seconds)
+    finally:
+        for close in closers:
+            close()

@@ -21,6 +21,7 @@ from __future__ import annotations
 import dataclasses
 import math
 import queue
+import sys
 import threading
 import time
 from collections.abc import Callable, Sequence
@@ -135,7 +136,7 @@ class _TempoHandoff:
             with self._asked:
                 while self._latest is None and not self._closed:
                     self._asked.wait()
-                if self._closed:
+                if self._closed or self._latest is None:
                     return
                 bpm, self._latest = self._latest, None
             try:
@@ -325,7 +326,7 @@ class Live:
         interval = 1.0 / self.fps
         start = time.monotonic()
         # Frames 0 .. due - 1 are due before the end.
-        due_frames = math.inf if seconds is None else math.ceil(round(seconds * self.fps, 9))
+        due_frames = sys.maxsize if seconds is None else math.ceil(round(seconds * self.fps, 9))
         frame_number = 0
         try:
             while not self._stop.is_set() and frame_number < due_frames:

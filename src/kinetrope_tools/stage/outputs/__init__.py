@@ -75,7 +75,7 @@ def resolve(host: str, port: int, *, output: str, key: str) -> tuple[str, int]:
         pool.shutdown(wait=False)
     if not answers:
         raise OutputError(f"{where}: host {host!r} has no IPv4 address")
-    return answers[0][4][0], port
+    return str(answers[0][4][0]), port
 
 
 # The show file's name of an output -> the module and class that send it.
