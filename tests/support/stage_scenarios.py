@@ -150,6 +150,10 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                 else:
                     moment = started + when["after"]
                 time.sleep(max(0.0, moment - time.monotonic()))
+                if address == "SHELL":  # a change to the namespace's network while the show runs
+                    sh(*args)
+                    result.setdefault("controls_sent", []).append(time.monotonic())
+                    continue
                 client = SimpleUDPClient("127.0.0.1", port)
                 for _ in range(count[0] if count else 1):
                     if address == "RAW":  # bytes as they are: no OSC, or OSC built by hand

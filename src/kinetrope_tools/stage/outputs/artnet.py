@@ -7,6 +7,15 @@ one 15-bit number), so universe 1 is net 0, sub-net 0, universe 1.
 through a socket of our own, as the sACN output's do, because the package's
 sender prints a failed send and carries on: a show loop must hear of it, so
 that it counts the dropped frame and says so once rather than every frame.
+
+A receiver tells Art-Net sources apart by their IP address alone and merges
+what two sources send (highest takes precedence) until one has been silent
+for seconds. So the socket is bound to the address the route to the
+destination leaves from when the output opens: if the machine's addresses
+change while the show runs, frames are lost (and said to be) until the
+address is back, rather than sent from a second address that the receiver
+would merge with the first, holding the first one's stale values over
+every later frame, the home frame too.
 """
 
 from __future__ import annotations
@@ -35,6 +44,18 @@ def _header(universe: int) -> bytes:
         layout.close()
 
 
+def _source_for(address: tuple[str, int]) -> str:
+    """The local address that packets to ``address`` leave from now ("0.0.0.0" if there is no route)."""
+    probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        probe.connect(address)  # a UDP connect sends nothing: the kernel only picks the route
+        return str(probe.getsockname()[0])
+    except OSError:  # no route, or a broadcast address: the sends will say
+        return "0.0.0.0"
+    finally:
+        probe.close()
+
+
 class ArtnetOutput:
     name = "artnet"
 
@@ -45,6 +66,11 @@ class ArtnetOutput:
                                 key="destination")
         self._sequence = 0
         self._socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        try:
+            self._socket.bind((_source_for(self._address), 0))
+        except OSError:
+            self._socket.close()
+            raise
 
     def send(self, frame: Frame) -> None:
         self._sequence = self._sequence % 255 + 1
