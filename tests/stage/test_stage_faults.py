@@ -112,3 +112,13 @@ def test_the_frame_rate_on_the_command_line_has_the_show_files_range(tmp_path, f
     assert in_the_file == accepted
     if completed is not None:
         assert completed.returncode == 2 and "--fps: must be above 0 and at most 1000 frames a second" in completed.stderr
+
+
+def test_a_control_port_that_cannot_be_listened_on_is_refused_in_one_line_naming_it():
+    result = run_scenario("live", files={"show.toml": '[output.osc]\ndestination = "127.0.0.1:9000"\n' + OSC_FIXTURE},
+                          osc_ports=[9000], runs=[["show.toml", "--seconds", "2", "--control", "192.0.2.1:9200"]])
+    (run,) = result["runs"]
+    assert run["rc"] == 1
+    assert run["stderr"] == ("kinetrope live: error: control port 192.0.2.1:9200: cannot listen there "
+                             "(Cannot assign requested address)\n")
+    assert result["osc"]["9000"] == []

@@ -34,6 +34,7 @@ from typing import Any, Protocol
 from pythonosc.dispatcher import Dispatcher
 from pythonosc.osc_packet import OscPacket, ParseError
 
+from ..base.errors import KinetropeError
 from ..clocks.tempo import BPM_MAX, BPM_MIN
 from .reports import Reports
 
@@ -91,6 +92,10 @@ def _number(value: Any) -> float | None:
     if isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value):
         return float(value)
     return None
+
+
+class ControlError(KinetropeError, OSError):
+    """A control port that cannot be listened on; the message names the address."""
 
 
 class Refused(ValueError):
@@ -203,9 +208,10 @@ class ControlServer:
         self._socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         try:
             self._socket.bind((host, port))
-        except OSError:
+        except (OSError, UnicodeError) as error:
             self._socket.close()
-            raise
+            reason = error.strerror if isinstance(error, OSError) and error.strerror else str(error)
+            raise ControlError(f"control port {host}:{port}: cannot listen there ({reason})") from None
         self._socket.settimeout(_POLL_SECONDS)
         self.address = self._socket.getsockname()
         self._closed = threading.Event()
