@@ -10,7 +10,8 @@ than sending a burst of stale ones.
 
 Nothing in the loop waits on another thread or on the terminal: it reports
 through ``Reports``, a new pattern's rows are sampled by a thread of its
-own and handed over ready, and a tempo for a clock that holds a thread of
+own and handed over ready (the change reaching the rig just before the bar
+line it starts on), and a tempo for a clock that holds a thread of
 its own (a Link session) is handed to a thread that waits for it. It sleeps
 in short slices, so a stop is seen within ``STOP_SECONDS`` at any frame
 rate, and it holds the last good pip when a clock has none to give.
@@ -31,6 +32,7 @@ import kinetrope
 
 from ..base.pips import PIP_MAX, PIP_MIN
 from ..clocks import Clock, Closable, Tappable, TempoSettable
+from ..clocks.tempo import BPM_MAX
 from ..patterns import arrays
 from . import control
 from .outputs import Frame, Output
@@ -197,6 +199,7 @@ class Live:
         self._stop = threading.Event()
         self._preparer = _Preparer(library, self.reports)
         self._tempo: _TempoHandoff | None = None
+        self._waiting: dict[str, _Change] = {}  # target -> the change that will reach the rig before its start
         # Output index -> when its frames began to be lost, and how many in a row since.
         self._failing: dict[int, tuple[float, int]] = {}
         most = FIXTURES_AT_44_FPS * 44 / self.fps
@@ -254,13 +257,21 @@ class Live:
             self.clock.set_bpm(bpm)
 
     def _take_changes(self) -> None:
-        # Of several changes to one target ready at once only the last shows:
-        # each replaces a fade that has not begun.
-        last: dict[str, _Change] = {}
+        # A change is placed on the next bar line when it comes in, and the rig shows the same whether
+        # it is told at once or just before that line: so the changes wait here until then, and of
+        # several to one target only the last reaches the rig (each replaces a fade that has not
+        # begun). The rig's pattern table then grows by the patterns that play, not by every one asked for.
         for change in self._preparer.ready():
-            last.pop(change.target, None)
-            last[change.target] = change
-        for change in last.values():
+            self._waiting.pop(change.target, None)
+            self._waiting[change.target] = change
+        if not self._waiting:
+            return
+        bpm = self.bpm if math.isfinite(self.bpm) else BPM_MAX
+        ahead = max(kinetrope.PIPS_PER_BEAT, 2 * bpm * kinetrope.PIPS_PER_BEAT / 60.0 / self.fps)
+        for target, change in list(self._waiting.items()):
+            if change.start - ahead > self.pip:
+                continue
+            del self._waiting[target]
             try:
                 self.rig.change(change.target, change.pattern, change.start, change.end, self.pip)
             except Exception as error:
