@@ -7,11 +7,13 @@ there were ("control: unknown address: … and 4,211 more like it in the
 last second"). Each line goes whole to the sink, one at a time, so lines
 from several threads never merge. The sink must not block (the command
 hands lines to a writer thread of its own); without one, lines go to
-``logging``.
+``logging`` from a thread of their own, so that a handler that waits (on a
+stopped terminal, say) holds up only that thread.
 """
 
 from __future__ import annotations
 
+import collections
 import dataclasses
 import logging
 import threading
@@ -19,6 +21,31 @@ import time
 from collections.abc import Callable
 
 _log = logging.getLogger("kinetrope_tools.stage")
+
+
+class _ToLogging:
+    """Hands lines to ``logging`` from a daemon thread; at most ``limit`` wait, the oldest dropped first."""
+
+    def __init__(self, limit: int = 256) -> None:
+        self._lines: collections.deque[str] = collections.deque(maxlen=limit)
+        self._waiting = threading.Condition()
+        self._thread: threading.Thread | None = None
+
+    def __call__(self, line: str) -> None:
+        with self._waiting:
+            self._lines.append(line)
+            if self._thread is None:
+                self._thread = threading.Thread(target=self._log, name="kinetrope-reports", daemon=True)
+                self._thread.start()
+            self._waiting.notify()
+
+    def _log(self) -> None:
+        while True:
+            with self._waiting:
+                while not self._lines:
+                    self._waiting.wait()
+                line = self._lines.popleft()
+            _log.warning(line)
 
 
 @dataclasses.dataclass
@@ -33,7 +60,7 @@ class Reports:
 
     def __init__(self, sink: Callable[[str], None] | None = None, *, per_second: int = 3,
                  clock: Callable[[], float] = time.monotonic) -> None:
-        self._sink = sink if sink is not None else _log.warning
+        self._sink = sink if sink is not None else _ToLogging()
         self._per_second = per_second
         self._clock = clock
         self._windows: dict[str, _Window] = {}
