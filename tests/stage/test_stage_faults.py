@@ -43,6 +43,9 @@ CASES = {
     "a-crossfade-through-every-pattern": (
         [], [[{"after": 1.0}, 9200, "/kinetrope/pattern", ["lead", name, 0.5]] for name in ALL_PATTERNS], None, 44,
         None),
+    "a-crossfade-through-every-pattern-as-the-show-stops": (
+        [], [[{"after": 2.8}, 9200, "/kinetrope/pattern", ["lead", name, 0.5]] for name in ALL_PATTERNS], None, 44,
+        None),
     "ctrl-s-in-the-terminal": ([], [], "stopped_terminal", 44, None),
     "one-frame-in-a-thousand-seconds": (["--fps", "0.001"], [], None, 1, None),
 }

@@ -42,6 +42,8 @@ from .show import Show
 
 # Frames a second: the show file's range, and the command line's.
 FPS_MIN, FPS_MAX = 0.0, 1000.0  # FPS_MIN itself excluded
+# The longest the end of a show waits for a thread of the loop's to finish what it was doing.
+_JOIN_SECONDS = 0.1
 # Frames lost in a row, for this long at least, that are an output losing every frame.
 ALL_LOST_FRAMES, ALL_LOST_SECONDS = 3, 0.25
 # The longest the loop sleeps between looks at its stop flag.
@@ -81,6 +83,7 @@ class _Preparer:
         self._waiting: queue.SimpleQueue[_Change | None] = queue.SimpleQueue()
         self._ready: queue.SimpleQueue[_Change] = queue.SimpleQueue()
         self._thread: threading.Thread | None = None
+        self._closed = threading.Event()
 
     def give(self, change: _Change) -> None:
         if self._thread is None:
@@ -89,7 +92,7 @@ class _Preparer:
         self._waiting.put(change)
 
     def _work(self) -> None:
-        while (change := self._waiting.get()) is not None:
+        while (change := self._waiting.get()) is not None and not self._closed.is_set():
             try:
                 arrays.rows(change.pattern, self._library)
             except ValueError as error:  # an unknown pattern: the module says which, with the closest names
@@ -111,9 +114,12 @@ class _Preparer:
                 return taken
 
     def close(self) -> None:
+        # Changes still waiting are dropped; a pattern being sampled is left to its (daemon) thread,
+        # so the show's end never waits for it.
+        self._closed.set()
         if self._thread is not None:
             self._waiting.put(None)
-            self._thread.join(1.0)
+            self._thread.join(_JOIN_SECONDS)
 
 
 class _TempoHandoff:
@@ -151,7 +157,7 @@ class _TempoHandoff:
         with self._asked:
             self._closed = True
             self._asked.notify()
-        self._thread.join(1.0)
+        self._thread.join(_JOIN_SECONDS)  # a session that never answers is left to its (daemon) thread
 
 
 class Live:
