@@ -23,8 +23,9 @@ def bundle(timetag: int, address: str, *args: int) -> str:
 FAR_FUTURE = 0xFFFFFFF0 << 32
 ALL_PATTERNS = [entry["name"] for entry in kinetrope.catalogue()]
 
-# id: extra options, control messages ([when, port, address, args, count]), how the run's stderr is
-# taken, the fewest frames sent in the STOP_AFTER seconds, and what stderr says.
+# id: extra options, control messages ([when, port, address, args, count]), the terminal the run has
+# (None: pipes; "stopped_terminal": stderr, Ctrl-S typed once the show has begun; "vanishing_terminal":
+# stdin, closed while the show runs), the fewest frames sent in the STOP_AFTER seconds, and what stderr says.
 CASES = {
     "a-bundle-timed-far-ahead": ([], [[{"after": 1.0}, 9200, "RAW", bundle(FAR_FUTURE, "/kinetrope/home", 0)]],
                                  None, 44, None),
@@ -47,19 +48,21 @@ CASES = {
         [], [[{"after": 2.8}, 9200, "/kinetrope/pattern", ["lead", name, 0.5]] for name in ALL_PATTERNS], None, 44,
         None),
     "ctrl-s-in-the-terminal": ([], [], "stopped_terminal", 44, None),
+    "the-tapping-terminal-closed": (["--tap"], [], "vanishing_terminal", 44, None),
     "one-frame-in-a-thousand-seconds": (["--fps", "0.001"], [], None, 1, None),
 }
 
 
 @pytest.mark.parametrize("case", list(CASES))
 def test_the_show_goes_on_and_sigterm_ends_it_on_its_home_frame_within_a_second(case):
-    options, controls, stderr, fewest_frames, said = CASES[case]
+    options, controls, terminal, fewest_frames, said = CASES[case]
     if "--link" in options:
         pytest.importorskip("aalink", reason="Link's bindings (the optional link extra) are not installed")
     result = run_scenario(
         "live", files={"show.toml": show(POINTS), "ramp.json": RAMP_PACK}, osc_ports=[9100],
         runs=[["show.toml", "--bpm", "120", "--pack", "ramp.json", "--control", "9200", *options]],
-        controls=controls, stop_after=STOP_AFTER, stderr=stderr,
+        controls=controls, stop_after=STOP_AFTER, stderr=terminal if terminal == "stopped_terminal" else None,
+        stdin=terminal if terminal == "vanishing_terminal" else None,
     )
     (run,) = result["runs"]
     assert run["rc"] == 0, run["stderr"]
@@ -69,6 +72,7 @@ def test_the_show_goes_on_and_sigterm_ends_it_on_its_home_frame_within_a_second(
     assert lead[-1] == [0.0, 0.0, 0.0]  # home
     if said is not None:
         assert said in run["stderr"]
+    assert "Traceback" not in run["stderr"] and "Exception in thread" not in run["stderr"]
 
 
 OSC_FIXTURE = '\n[[fixture]]\nname = "lead"\npattern = "circle"\n'

@@ -101,6 +101,7 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
     olad = None
     servers = []
     terminal = None
+    keyboard = None
     processes: list[subprocess.Popen[str]] = []
     result: dict[str, Any] = {"osc": {}, "reads": [], "final": {}, "runs": []}
     try:
@@ -124,6 +125,14 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                 terminal, tty = pty.openpty()
                 processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=tty, text=True))
                 os.close(tty)
+            elif params.get("stdin") == "vanishing_terminal":
+                # stdin a terminal (the space bar taps) that is closed while the show runs.
+                import pty
+
+                keyboard, tty = pty.openpty()
+                processes.append(subprocess.Popen(command, cwd=folder, stdin=tty, stdout=subprocess.PIPE,
+                                                  stderr=subprocess.PIPE, text=True))
+                os.close(tty)
             else:
                 processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                                   text=True))
@@ -139,6 +148,11 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
         else:
             first_lines = [process.stderr.readline() for process in processes]
         result["first_lines"] = first_lines
+        if keyboard is not None:
+            os.write(keyboard, b"  ")  # two taps
+            time.sleep(1.0)
+            os.close(keyboard)
+            keyboard = None
         found = re.search(r"FixedTempo\(bpm=([\d.]+), beat_zero_seconds=([\d.e+-]+)\)", first_lines[0])
         if params.get("controls"):
             from pythonosc.udp_client import SimpleUDPClient
@@ -191,8 +205,9 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
         for server in servers:
             server.shutdown()
             server.server_close()
-        if terminal is not None:
-            os.close(terminal)
+        for left_open in (terminal, keyboard):
+            if left_open is not None:
+                os.close(left_open)
         if olad is not None:
             olad.stop()
         shutil.rmtree(folder, ignore_errors=True)
