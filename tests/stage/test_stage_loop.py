@@ -253,7 +253,7 @@ def test_a_show_past_what_one_core_keeps_up_with_is_told_so(monkeypatch):
 
     monkeypatch.setattr(loop, "FIXTURES_AT_44_FPS", 0.5)
     said: list[str] = []
-    live_of(Recorder(), fps=44, said=said)
+    live_of(Recorder(), fps=44, said=said).run(0.05)
     assert said == ["1 fixtures at 44 fps is more than one core keeps up with (about 0): expect late frames"]
 
 

@@ -208,10 +208,6 @@ class Live:
         self._waiting: dict[str, _Change] = {}  # target -> the change that will reach the rig before its start
         # Output index -> when its frames began to be lost, and how many in a row since.
         self._failing: dict[int, tuple[float, int]] = {}
-        most = FIXTURES_AT_44_FPS * 44 / self.fps
-        if len(show.fixtures) > most:
-            self.reports.say(f"{len(show.fixtures):,} fixtures at {self.fps:g} fps is more than one core keeps up "
-                             f"with (about {most:,.0f}): expect late frames")
 
     def stop(self) -> None:
         """Ends the run after the frame in progress; safe from a signal handler or another thread."""
@@ -340,6 +336,10 @@ class Live:
             time.sleep(min(wait, STOP_SECONDS))
 
     def run(self, seconds: float | None = None) -> Stats:
+        most = FIXTURES_AT_44_FPS * 44 / self.fps
+        if len(self.rig.names) > most:
+            self.reports.say(f"{len(self.rig.names):,} fixtures at {self.fps:g} fps is more than one core keeps up "
+                             f"with (about {most:,.0f}): expect late frames")
         interval = 1.0 / self.fps
         start = time.monotonic()
         # Frames 0 .. due - 1 are due before the end.
