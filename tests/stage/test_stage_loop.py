@@ -113,6 +113,13 @@ def test_an_output_that_drops_every_frame_is_said_to_once():
                     "recorder: every frame is being dropped (network is unreachable)"]
 
 
+@pytest.mark.parametrize(("fps", "seconds", "frames"), [(50, 0.3, 15), (1e-300, 0.2, 1), (0.001, 0.2, 1)])
+def test_a_run_of_some_seconds_sends_the_frames_due_in_them(fps, seconds, frames):
+    recorder = Recorder()
+    stats = live_of(recorder, fps=fps).run(seconds)
+    assert stats.frames + stats.late >= frames and stats.frames <= frames and len(recorder.frames) == stats.frames + 1
+
+
 def test_the_late_count_leaves_out_frames_due_after_the_end():
     """An output that takes 0.5 s over the first frame of a 0.2 s run at 50 fps: of the 10 frames due,
     the first went out late and the other 9 were skipped; nothing due after 0.2 s counts."""

@@ -342,8 +342,12 @@ class Live:
                              f"with (about {most:,.0f}): expect late frames")
         interval = 1.0 / self.fps
         start = time.monotonic()
-        # Frames 0 .. due - 1 are due before the end.
-        due_frames = sys.maxsize if seconds is None else math.ceil(round(seconds * self.fps, 9))
+        # Frames 0 .. due_frames - 1 are due before the end (rounded, so 0.3 s at 50 fps is 15 frames, not
+        # 16; and frame 0 is due at once, however low the rate).
+        if seconds is None:
+            due_frames = sys.maxsize
+        else:
+            due_frames = max(math.ceil(round(seconds * self.fps, 9)), 1 if seconds > 0 else 0)
         frame_number = 0
         try:
             while not self._stop.is_set() and frame_number < due_frames:
