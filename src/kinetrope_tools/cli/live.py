@@ -118,6 +118,13 @@ def _count(number: int, thing: str) -> str:
     return f"{number} {thing}{'' if number == 1 else 's'}"
 
 
+def _stderr_fd() -> int:
+    try:
+        return sys.stderr.fileno()
+    except (AttributeError, OSError, ValueError):  # no stderr at all (a detached process): say nothing
+        return -1
+
+
 class Terminal:
     """The one writer of stderr while a show runs: whole lines and the status line, from a thread of its own.
 
@@ -127,7 +134,7 @@ class Terminal:
     """
 
     def __init__(self, *, fd: int | None = None, limit: int = 256) -> None:
-        self._fd = sys.stderr.fileno() if fd is None else fd
+        self._fd = _stderr_fd() if fd is None else fd
         self._lines: collections.deque[str] = collections.deque()
         self._limit = limit
         self._lost = 0
@@ -180,6 +187,8 @@ class Terminal:
 
     def _write_all(self) -> None:
         while (data := self._take()) is not None:
+            if self._fd < 0:
+                continue
             try:
                 while data:
                     data = data[os.write(self._fd, data):]
