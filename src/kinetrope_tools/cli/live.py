@@ -198,7 +198,8 @@ class Terminal:
     def close(self, *, wait_seconds: float = 0.5) -> None:
         """Ends the status line and writes what is waiting, for at most ``wait_seconds`` (the terminal may be stopped)."""
         with self._work:
-            if self._shown or self._status is not None:
+            self._status = None  # the show is over: a status not yet drawn is not worth the wait
+            if self._shown and not self._lines:  # end the status line on screen
                 self._lines.append("")
             self._closing = True
             self._idle.clear()
