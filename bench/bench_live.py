@@ -12,6 +12,14 @@ and by a plain Python loop of ``sample`` and packing per fixture. The CPU
 share is process CPU time over wall time. Then the 1,000-fixture rig runs
 again while two busy processes load both cores, for the frame timing.
 Targets: at most 5 % of a core for 1,000 fixtures, at most 30 % for 10,000.
+
+Last, the largest rig that holds 44 fps on one core: rigs of moving heads
+sent over sACN and OSC (in bundles) together, the CPU one frame takes
+(sample, map, send) measured over 40 frames, bisected for the most fixtures
+whose frame takes at most 80 % of the 22.7 ms interval (the rest is for
+the control and terminal threads and the scheduler). ``--largest-only``
+runs this part alone. The loop warns at start past the figure kept in
+``stage.loop.FIXTURES_AT_44_FPS``.
 """
 
 from __future__ import annotations
@@ -30,6 +38,7 @@ from kinetrope_tools.clocks import FixedTempo
 from kinetrope_tools.stage.loop import Live
 from kinetrope_tools.stage.outputs import Frame
 from kinetrope_tools.stage.outputs.sacn import SacnOutput
+from kinetrope_tools.stage.reports import Reports
 from kinetrope_tools.stage.show import parse_show
 
 FPS = 44
@@ -38,8 +47,10 @@ PATTERNS = ["figure_eight", "circle", "helix", "lfo_breathe", "beat_house_classi
 PER_UNIVERSE = 125  # 125 fixtures of 4 channels: 500 of a universe's 512
 
 
-def rig_show(count: int, port: int) -> str:
+def rig_show(count: int, port: int, osc_port: int | None = None) -> str:
     lines = [f"fps = {FPS}", "[output.sacn]", 'destination = "127.0.0.1"', f"port = {port}"]
+    if osc_port is not None:
+        lines += ["[output.osc]", f'destination = "127.0.0.1:{osc_port}"']
     for i in range(count):
         lines += ["[[fixture]]", f'name = "p{i}"', f'pattern = "{PATTERNS[i % len(PATTERNS)]}"',
                   f"universe = {1 + i // PER_UNIVERSE}", f"address = {1 + 4 * (i % PER_UNIVERSE)}",
@@ -126,10 +137,57 @@ def sacn_package_path(universes: int) -> tuple[float, float]:
     return package * 1e6, ours * 1e6
 
 
+def frame_cpu(count: int, frames: int = 40) -> float:
+    """CPU seconds one frame of ``count`` fixtures takes, sampled, mapped and sent over sACN and OSC (median)."""
+    from kinetrope_tools.stage.outputs import open_outputs
+
+    sinks = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+    for sink in sinks:
+        sink.bind(("127.0.0.1", 0))  # never read: the kernel drops what overflows
+    show = parse_show(rig_show(count, sinks[0].getsockname()[1], sinks[1].getsockname()[1]), "bench.toml")
+    outputs = open_outputs(show.outputs, show.universes, names=[f.name for f in show.fixtures])
+    try:
+        live = Live(show, FixedTempo(124, beat_zero_seconds=time.monotonic()), outputs, reports=Reports([].append))
+        times = []
+        for frame in range(frames + 2):
+            started = time.process_time()
+            built = live.frame_at(time.monotonic())
+            for output in outputs:
+                output.send(built)
+            if frame >= 2:  # the first frames build the outputs' layouts
+                times.append(time.process_time() - started)
+    finally:
+        for output in outputs:
+            output.close()
+        for sink in sinks:
+            sink.close()
+    return statistics.median(times)
+
+
+def largest_rig(share: float = 0.8) -> tuple[int, float]:
+    """The most fixtures (to a hundred) whose frame takes at most ``share`` of the interval, and its CPU a frame."""
+    budget = share / FPS
+    low, high = 1_000, 1_000
+    while frame_cpu(high) <= budget:
+        low, high = high, high * 2
+    while high - low > 100:
+        middle = (low + high) // 200 * 100
+        if frame_cpu(middle) <= budget:
+            low = middle
+        else:
+            high = middle
+    return low, frame_cpu(low)
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seconds", type=float, default=10.0)
-    seconds = parser.parse_args().seconds
+    parser.add_argument("--largest-only", action="store_true", help="only the largest rig that holds 44 fps")
+    options = parser.parse_args()
+    seconds = options.seconds
+    if options.largest_only:
+        print_largest()
+        return
     print(f"{FPS} fps through sACN to a local socket, {seconds:g} s a run; CPU share = process CPU / wall time")
     results = {}
     for count, target in [(1_000, 0.05), (10_000, 0.30)]:
@@ -158,6 +216,15 @@ def main() -> None:
     print(f"                              loaded {timing(loaded)} (two busy processes on two cores)")
     package, ours = sacn_package_path(80)
     print(f"per sACN packet sent: the sacn package's own path {package:.0f} us, this output's {ours:.0f} us")
+    print_largest()
+
+
+def print_largest() -> None:
+    from kinetrope_tools.stage.loop import FIXTURES_AT_44_FPS
+
+    count, cpu = largest_rig()
+    print(f"largest rig at {FPS} fps on one core (sACN and OSC, a frame within 80 % of {1000 / FPS:.1f} ms): "
+          f"{count:,} fixtures, {1000 * cpu:.1f} ms of CPU a frame; the loop warns past {FIXTURES_AT_44_FPS:,}")
 
 
 if __name__ == "__main__":

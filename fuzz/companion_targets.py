@@ -460,7 +460,7 @@ def hostile_osc_argument(rng: random.Random) -> Any:
                        math.inf, True, None, b"\xff" * 8, (1, 2)])
 
 
-def control_message(ws: Workspace) -> None:
+def control_message(ws: Workspace, reports: Any) -> None:
     from pythonosc.osc_message_builder import OscMessageBuilder
     from pythonosc.osc_packet import OscPacket, ParseError
 
@@ -472,7 +472,7 @@ def control_message(ws: Workspace) -> None:
     args = tuple(hostile_osc_argument(rng) for _ in range(rng.randint(0, 4)))
     if rng.random() < 0.5:
         # Straight to the interpreter of messages, with any Python values.
-        command_of(address, args)
+        command_of(address, args, reports)
         return
     # Through python-osc's own parser, as a datagram from the network arrives.
     builder = OscMessageBuilder(address=address)
@@ -488,23 +488,113 @@ def control_message(ws: Workspace) -> None:
     try:
         packet = OscPacket(datagram)
     except (ParseError, UnicodeDecodeError):
-        # python-osc refuses it; the control server's error handler drops
-        # such a datagram with a line on stderr.
+        # python-osc refuses it; the control server drops such a datagram and reports it.
         return
     for timed in packet.messages:
-        command_of(timed.message.address, tuple(timed.message.params))
+        command_of(timed.message.address, tuple(timed.message.params), reports)
 
 
 def target_control(ws: Workspace) -> None:
-    # Complaints go to stderr, which the command target redirects for the
-    # whole process while it runs: take turns with it.
-    complaints = io.StringIO()
-    with STDERR, contextlib.redirect_stderr(complaints):
-        control_message(ws)
-    lines = [line for line in complaints.getvalue().split("\n")
-             if line and not line.startswith("WARNING:root:")]  # python-osc's own log of odd arguments
-    if any(not line.startswith("kinetrope live: control: ") or not line.isprintable() for line in lines):
-        raise Unacceptable(f"a control message answered with {complaints.getvalue()[:300]!r}")
+    from kinetrope_tools.stage.reports import Reports
+
+    complaints: list[str] = []
+    control_message(ws, Reports(complaints.append))
+    if any(not line.startswith("control: ") or not line.isprintable() for line in complaints):
+        raise Unacceptable(f"a control message answered with {complaints[:3]!r}")
+
+
+def hostile_timetag(rng: random.Random) -> int:
+    return rng.choice([0, 1, 0xFFFFFFF0 << 32, 2**64 - 1, rng.randrange(2**64), (2208988800 + 10**9) << 32])
+
+
+def timed_bundle(rng: random.Random, depth: int = 0) -> bytes:
+    """A bundle of control messages (and, now and then, bundles) with hostile timetags."""
+    from pythonosc.osc_message_builder import OscMessageBuilder
+
+    elements = []
+    for _ in range(rng.randint(0, 4)):
+        if depth < 3 and rng.random() < 0.3:
+            element = timed_bundle(rng, depth + 1)
+        else:
+            builder = OscMessageBuilder(rng.choice(["/kinetrope/home", "/kinetrope/tap", "/kinetrope/tempo",
+                                                    "/kinetrope/blackout", "/kinetrope/*", "/x"]))
+            for value in [rng.choice([0, 1, 90.0, "x"]) for _ in range(rng.randint(0, 2))]:
+                builder.add_arg(value)
+            element = builder.build().dgram
+        elements.append(len(element).to_bytes(4, "big") + element)
+    return b"#bundle\0" + hostile_timetag(rng).to_bytes(8, "big") + b"".join(elements)
+
+
+def target_timed_bundles(ws: Workspace) -> None:
+    """A bundle is handled at once, whatever its timetag: nothing waits for the time it names."""
+    import time as clock
+
+    from kinetrope_tools.stage.control import Interpreter
+    from kinetrope_tools.stage.reports import Reports
+
+    datagram = timed_bundle(ws.rng)
+    if ws.rng.random() < 0.3:
+        datagram = mutate_bytes(ws.rng, datagram)
+    made: list[Any] = []
+    started = clock.monotonic()
+    Interpreter(made.append, Reports([].append)).datagram(datagram, "127.0.0.1")
+    if clock.monotonic() - started > 1.0:
+        raise Unacceptable(f"a bundle took {clock.monotonic() - started:.1f} s to handle: {datagram[:64].hex()}")
+
+
+class _NullOutput:
+    def send(self, frame: Any) -> None:
+        pass
+
+    def close(self) -> None:
+        pass
+
+
+def target_tap_storm(ws: Workspace) -> None:
+    """Taps in bursts, flams and repeats, applied by the frame loop as they would come from the control port:
+    no tap may raise out of the loop, and the pip stays a pip."""
+    from kinetrope_tools.clocks import TapTempo
+    from kinetrope_tools.stage import control
+    from kinetrope_tools.stage.loop import Live
+    from kinetrope_tools.stage.reports import Reports
+    from kinetrope_tools.stage.show import parse_show
+
+    rng = ws.rng
+    show = parse_show('[output.osc]\ndestination = "127.0.0.1:9"\n[[fixture]]\nname = "a"\npattern = "circle"\n',
+                      "show.toml")
+    clock = TapTempo(rng.choice([20.0, 120.0, 400.0]), beat_zero_seconds=0.0)
+    live = Live(show, clock, [_NullOutput()], reports=Reports([].append))
+    at = 0.0
+    for _ in range(rng.randint(1, 60)):
+        at += rng.choice([0.0, 0.0, 1e-9, 0.001, 0.033, 0.15, 0.5, rng.uniform(0, 3), 5e-324])
+        live.apply(control.Tap(at), at)
+        frame = live.frame_at(at)
+        if not (isinstance(live.pip, int) and PIP_MIN <= live.pip <= PIP_MAX and frame.offsets.shape == (1, 3)):
+            raise Unacceptable(f"after taps to {at} s the loop's pip is {live.pip!r}")
+
+
+def target_unread_stderr(ws: Workspace) -> None:
+    """The command's terminal writer, its stderr a pipe nobody reads: handing it lines never blocks."""
+    import time as clock
+
+    from kinetrope_tools.cli.live import Terminal
+
+    reader, writer = os.pipe()
+    terminal = Terminal(fd=writer, limit=ws.rng.choice([1, 16, 256]))
+    try:
+        started = clock.monotonic()
+        for i in range(ws.rng.choice([10, 1_000, 20_000])):
+            terminal.line(f"kinetrope live: control: line {i} " + "x" * ws.rng.choice([0, 80, 5000]))
+            if i % 7 == 0:
+                terminal.status(f"status {i}")
+        handed = clock.monotonic() - started
+        terminal.close(wait_seconds=0.05)
+        if handed > 5.0:
+            raise Unacceptable(f"handing lines to a terminal nobody reads took {handed:.1f} s")
+    finally:
+        os.close(reader)  # the writer thread, if still in a write, gets EPIPE and ends
+        terminal.close(wait_seconds=5.0)
+        os.close(writer)
 
 
 # label: (weight, target). The weight is how often the target is drawn,
@@ -518,4 +608,7 @@ TARGETS: dict[str, tuple[float, Callable[[Workspace], None]]] = {
     "tools beat map": (0.5, target_beat_map),
     "tools show": (0.3, target_show),
     "tools control": (0.2, target_control),
+    "tools timed bundles": (0.2, target_timed_bundles),
+    "tools tap storm": (0.1, target_tap_storm),
+    "tools unread stderr": (0.02, target_unread_stderr),
 }

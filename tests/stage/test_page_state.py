@@ -76,6 +76,7 @@ def test_the_cues_are_written_when_they_change_and_only_then(played):
     assert same.cues_number == before.cues_number and same.cues is before.cues
     live.apply(Cue("pair", "circle", 2, now=True), 0.0)
     live.apply(Speed("c", 2.0), 0.0)
+    assert live.changes_prepared()
     frame(live, publisher, 3.0)
     changed = json.loads(reader.read(same).cues)
     assert changed["patterns"] == ["circle", "circle", "circle"] and changed["speed"] == [1.0, 1.0, 2.0]

@@ -7,6 +7,7 @@ import pytest
 
 from kinetrope_tools.stage import Live, parse_show
 from kinetrope_tools.stage.control import Blackout
+from kinetrope_tools.stage.reports import Reports
 from kinetrope_tools.stage.steering import Cue, Freeze, Resync, Size, Speed, TempoStep
 
 BAR = 4 * kinetrope.PIPS_PER_BEAT
@@ -58,8 +59,13 @@ class Hand:
 
 
 @pytest.fixture
-def live():
-    return Live(parse_show(SHOW, "show.toml", LIBRARY), Hand(), [], library=LIBRARY)
+def said():
+    return []
+
+
+@pytest.fixture
+def live(said):
+    return Live(parse_show(SHOW, "show.toml", LIBRARY), Hand(), [], library=LIBRARY, reports=Reports(said.append))
 
 
 def at(live, pip):
@@ -84,6 +90,7 @@ def ramp(pip):
 def test_a_cue_starts_on_the_next_bar_or_now_and_fades_over_its_beats(live, now, beats, seen):
     at(live, 70)
     live.apply(Cue("a", "held", beats, now), 0.0)
+    assert live.changes_prepared()
     for pip, x in seen.items():
         assert at(live, pip)[0][0] == pytest.approx(x, abs=2e-6), pip
 
@@ -136,11 +143,12 @@ def test_a_tempo_step_moves_from_the_tempo_in_effect(live, by, bpm):
     Speed("nobody", 2.0), Speed("pair", 100.0), Size("pair", 1.5), Cue("a", "held", -1, False),
     Cue("nobody", "held", 0, True),
 ], ids=["unknown-target", "speed-too-high", "size-too-large", "negative-fade", "cue-unknown-target"])
-def test_a_command_that_cannot_apply_is_reported_and_changes_nothing(live, capsys, command):
+def test_a_command_that_cannot_apply_is_reported_and_changes_nothing(live, said, command):
     before = at(live, 40)
     live.apply(command, 0.0)
+    assert live.changes_prepared()
     assert at(live, 40) == before
-    assert "kinetrope live: control:" in capsys.readouterr().err
+    assert len(said) == 1 and said[0].startswith("control: ")
 
 
 def test_blackout_from_the_page_is_the_ports_own_command(live):

@@ -106,3 +106,39 @@ def test_the_last_frame_sends_every_fixture_home(olad_run):
     for universe in ("2", "18"):
         assert final[universe][299:302] == [128, 128, 128]
     assert "frames sent" in olad_run["runs"][0]["stderr"]
+
+
+def test_every_output_ends_on_the_home_frame_after_the_addresses_change_under_it():
+    """Art-Net receivers tell sources apart by address and merge two (highest wins) for seconds: packets
+    that left from another address while olad's was away must not leave stale values over the home frame."""
+    churn = [
+        [{"after": 1.5}, 0, "SHELL", ["ip", "addr", "del", "127.0.1.1/32", "dev", "kt0"]],
+        [{"after": 2.0}, 0, "SHELL", ["ip", "addr", "add", "127.0.1.2/32", "dev", "kt0"]],
+        [{"after": 2.5}, 0, "SHELL", ["ip", "addr", "del", "127.0.1.2/32", "dev", "kt0"]],
+        [{"after": 3.0}, 0, "SHELL", ["ip", "addr", "add", "127.0.1.1/32", "dev", "kt0"]],
+    ]
+    result = run_scenario("live", timeout=180, files={"show.toml": SHOW}, olad=PATCHES,
+                          runs=[["show.toml", "--bpm", "126"]], controls=churn, stop_after=5.0,
+                          read_universes=list(THROUGH))
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    assert run["ended"] - run["signalled"] < 1.0
+    final = result["final"]
+    for universe in ("1", "17"):
+        assert final[universe][:5] == [128, 0, 128, 0, 128], universe
+    for universe in ("2", "18"):
+        assert final[universe][299:302] == [128, 128, 128], universe
+
+
+def test_a_blacked_out_rig_stays_dark_on_its_way_home():
+    result = run_scenario("live", timeout=180, files={"show.toml": SHOW}, olad=PATCHES,
+                          runs=[["show.toml", "--bpm", "126", "--control", "9200"]],
+                          controls=[[{"after": 1.5}, 9200, "/kinetrope/blackout", [1]]], stop_after=3.0,
+                          read_universes=list(THROUGH))
+    (run,) = result["runs"]
+    assert run["rc"] == 0, run["stderr"]
+    final = result["final"]
+    for universe in ("1", "17"):
+        assert final[universe][:5] == [128, 0, 128, 0, 0], universe  # home, the dimmer still at 0
+    for universe in ("2", "18"):
+        assert final[universe][299:302] == [128, 128, 128], universe  # a zoom is no dimmer

@@ -38,8 +38,8 @@ def run_scenario(name: str, timeout: float = 120, **params: object) -> dict:
     if problem:
         pytest.skip(problem)
     completed = subprocess.run(
-        ["unshare", "-n", sys.executable, str(SCENARIOS), name, json.dumps(params)],
-        capture_output=True, text=True, timeout=timeout,
+        ["unshare", "-n", sys.executable, str(SCENARIOS), name, "-"],
+        input=json.dumps(params), capture_output=True, text=True, timeout=timeout,
     )
     if completed.returncode == 77:  # the scenario found a part missing
         pytest.skip(completed.stdout.strip().splitlines()[-1])

@@ -1,6 +1,6 @@
 """Scenarios for the stage tests, each run by tests/stage_net.py in a network namespace of its own.
 
-    python stage_scenarios.py live PARAMS_JSON
+    python stage_scenarios.py live PARAMS_JSON   (or - to read it from stdin)
 
 brings up loopback (and, for olad, an interface of its own at 127.0.1.1),
 starts what PARAMS asks for (olad with its ports patched, OSC receivers,
@@ -81,14 +81,15 @@ class Olad:
 
 def osc_receiver(port: int, log: list[list[Any]]):
     from pythonosc.dispatcher import Dispatcher
-    from pythonosc.osc_server import ThreadingOSCUDPServer
+    from pythonosc.osc_server import BlockingOSCUDPServer
 
     def record(address: str, *args: Any) -> None:
         log.append([time.monotonic(), address, list(args)])
 
     dispatcher = Dispatcher()
     dispatcher.set_default_handler(record)
-    server = ThreadingOSCUDPServer(("127.0.0.1", port), dispatcher)
+    # One datagram after another, so the log keeps the order they were sent in.
+    server = BlockingOSCUDPServer(("127.0.0.1", port), dispatcher)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -99,6 +100,8 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
     folder = tempfile.mkdtemp(prefix="kinetrope-stage-")
     olad = None
     servers = []
+    terminal = None
+    keyboard = None
     processes: list[subprocess.Popen[str]] = []
     result: dict[str, Any] = {"osc": {}, "reads": [], "final": {}, "runs": []}
     try:
@@ -115,28 +118,62 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
             servers.append(osc_receiver(port, log))
         for args in params["runs"]:
             command = [sys.executable, "-m", "kinetrope_tools.cli", "live", *args]
-            processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                              text=True))
+            if params.get("stderr") == "stopped_terminal":
+                # stderr a terminal whose output the operator stopped (Ctrl-S) once the show had begun.
+                import pty
+
+                terminal, tty = pty.openpty()
+                processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=tty, text=True))
+                os.close(tty)
+            elif params.get("stdin") == "vanishing_terminal":
+                # stdin a terminal (the space bar taps) that is closed while the show runs.
+                import pty
+
+                keyboard, tty = pty.openpty()
+                processes.append(subprocess.Popen(command, cwd=folder, stdin=tty, stdout=subprocess.PIPE,
+                                                  stderr=subprocess.PIPE, text=True))
+                os.close(tty)
+            else:
+                processes.append(subprocess.Popen(command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                                  text=True))
         started = time.monotonic()
         result["started"] = started
         # Each run names its clock on its first line; a fixed clock gives the moment of beat 0.
-        first_lines = [process.stderr.readline() for process in processes]
+        if terminal is not None:
+            first = b""
+            while not first.endswith(b"\n"):
+                first += os.read(terminal, 1)
+            first_lines = [first.decode()]
+            os.write(terminal, b"\x13")  # Ctrl-S typed: the terminal stops the program's output
+        else:
+            first_lines = [process.stderr.readline() for process in processes]
         result["first_lines"] = first_lines
+        if keyboard is not None:
+            os.write(keyboard, b"  ")  # two taps
+            time.sleep(1.0)
+            os.close(keyboard)
+            keyboard = None
         found = re.search(r"FixedTempo\(bpm=([\d.]+), beat_zero_seconds=([\d.e+-]+)\)", first_lines[0])
         if params.get("controls"):
             from pythonosc.udp_client import SimpleUDPClient
 
-            for when, port, address, args in params["controls"]:
+            for when, port, address, args, *count in params["controls"]:
                 if "beat" in when:
                     assert found, first_lines[0]
                     moment = float(found.group(2)) + when["beat"] * 60.0 / float(found.group(1))
                 else:
                     moment = started + when["after"]
                 time.sleep(max(0.0, moment - time.monotonic()))
-                if address == "RAW":  # bytes that are no OSC at all
-                    SimpleUDPClient("127.0.0.1", port)._sock.sendto(bytes.fromhex(args), ("127.0.0.1", port))
-                else:
-                    SimpleUDPClient("127.0.0.1", port).send_message(address, args)
+                if address == "SHELL":  # a change to the namespace's network while the show runs
+                    sh(*args)
+                    result.setdefault("controls_sent", []).append(time.monotonic())
+                    continue
+                client = SimpleUDPClient("127.0.0.1", port)
+                for _ in range(count[0] if count else 1):
+                    if address == "RAW":  # bytes as they are: no OSC, or OSC built by hand
+                        client._sock.sendto(bytes.fromhex(args), ("127.0.0.1", port))
+                    else:
+                        client.send_message(address, args)
                 result.setdefault("controls_sent", []).append(time.monotonic())
         if olad is not None and params.get("reads"):
             time.sleep(max(0.0, started + params.get("read_after", 2.0) - time.monotonic()))
@@ -147,12 +184,15 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
                     result["reads"].append([before, time.monotonic(), universe, values])
                 time.sleep(params.get("read_every", 0.1))
         for process in processes:
+            signalled = None
             if params.get("stop_after") is not None:
                 time.sleep(max(0.0, started + params["stop_after"] - time.monotonic()))
+                signalled = time.monotonic()
                 process.send_signal(getattr(signal, params.get("stop_signal", "SIGTERM")))
             out, err = process.communicate(timeout=params.get("timeout", 60))
-            result["runs"].append({"rc": process.returncode, "stdout": out, "stderr": first_lines[len(result["runs"])] + err,
-                                   "ended": time.monotonic()})
+            result["runs"].append({"rc": process.returncode, "stdout": out,
+                                   "stderr": first_lines[len(result["runs"])] + (err or ""),
+                                   "signalled": signalled, "ended": time.monotonic()})
         if olad is not None:
             time.sleep(0.3)
             for universe in params.get("read_universes", []):
@@ -165,6 +205,9 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
         for server in servers:
             server.shutdown()
             server.server_close()
+        for left_open in (terminal, keyboard):
+            if left_open is not None:
+                os.close(left_open)
         if olad is not None:
             olad.stop()
         shutil.rmtree(folder, ignore_errors=True)
@@ -172,5 +215,6 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
 
 
 if __name__ == "__main__":
-    scenario, params = sys.argv[1], json.loads(sys.argv[2])
+    # PARAMS_JSON "-": read from stdin (a long list of control messages is too long for a command line).
+    scenario, params = sys.argv[1], json.loads(sys.stdin.read() if sys.argv[2] == "-" else sys.argv[2])
     print(json.dumps({"live": live}[scenario](params)))

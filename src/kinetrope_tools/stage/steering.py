@@ -86,6 +86,9 @@ class Steered(Protocol):
     def set_tempo(self, bpm: float, now: float) -> None:
         ...
 
+    def change_pattern(self, target: str, pattern: str, start: int, end: int) -> None:
+        ...
+
 
 def _within(value: float, bounds: tuple[float, float], what: str) -> float:
     if not (math.isfinite(value) and bounds[0] <= value <= bounds[1]):
@@ -100,8 +103,10 @@ def apply(live: Steered, command: Command, now: float) -> None:
         _within(command.beats, (0.0, MAX_FADE_BEATS), "a fade")
         bar = show.beats_per_bar * kinetrope.PIPS_PER_BEAT
         start = live.pip if command.now else (live.pip // bar + 1) * bar
-        rig.change(command.target, command.pattern, start, start + round(command.beats * kinetrope.PIPS_PER_BEAT),
-                   live.pip)
+        if command.target not in rig.index and command.target not in rig.groups:
+            raise KeyError(f"no fixture or group is named {command.target!r}")
+        live.change_pattern(command.target, command.pattern, start,
+                            start + round(command.beats * kinetrope.PIPS_PER_BEAT))
     elif isinstance(command, TempoStep):
         if not isinstance(live.clock, TempoSettable):
             raise ValueError("this clock's tempo is not set from here")

@@ -12,16 +12,17 @@ from __future__ import annotations
 
 import random
 import socket
-from collections.abc import Mapping
+from collections.abc import Mapping, Sequence
 from typing import Any
 
 import numpy as np
 from sacn.messages.data_packet import DataPacket, calculate_multicast_addr  # type: ignore[import-untyped]
 
 from ..show import DMX_CHANNELS
-from . import Frame
+from . import Frame, OutputError, resolve
 
 SACN_PORT = 5568
+SOURCE_NAME_BYTES = 63  # the packet's 64-byte field ends with a NUL
 
 
 def _packet(cid: tuple[int, ...], source_name: str, universe: int, priority: int, sequence: int) -> bytes:
@@ -31,30 +32,43 @@ def _packet(cid: tuple[int, ...], source_name: str, universe: int, priority: int
 
 
 class SacnOutput:
-    def __init__(self, settings: Mapping[str, Any], universes: list[int]) -> None:
+    name = "sacn"
+
+    def __init__(self, settings: Mapping[str, Any], universes: list[int], *, names: Sequence[str] = ()) -> None:
         source_name = settings.get("source_name", "kinetrope")
         priority = settings.get("priority", 100)
         cid = tuple(random.randrange(256) for _ in range(16))
-        first = [_packet(cid, source_name, u, priority, 0) for u in universes]
-        self._packets = np.array([np.frombuffer(p, dtype=np.uint8) for p in first]).reshape(len(universes), -1)
-        # Where the package puts the sequence number: the one byte that differs between two sequences.
+        if len(source_name.encode("utf-8")) > SOURCE_NAME_BYTES:
+            raise OutputError(f"output 'sacn': key 'source_name': must be at most {SOURCE_NAME_BYTES} bytes in UTF-8, "
+                              f"not {len(source_name.encode('utf-8'))}")
         probe = np.frombuffer(_packet(cid, source_name, 1, priority, 1), dtype=np.uint8)
         start = np.frombuffer(_packet(cid, source_name, 1, priority, 0), dtype=np.uint8)
+        # A show whose fixtures are all OSC points has no universe: the output sends nothing.
+        self._packets = np.zeros((len(universes), start.size), dtype=np.uint8)
+        for row, universe in zip(self._packets, universes):
+            row[:] = np.frombuffer(_packet(cid, source_name, universe, priority, 0), dtype=np.uint8)
+        # Where the package puts the sequence number: the one byte that differs between two sequences.
         (self._sequence_at,) = np.flatnonzero(probe != start)
         self._data_at = self._packets.shape[1] - DMX_CHANNELS
         self._sequence = 0
         destination = settings.get("destination")
         port = settings.get("port", SACN_PORT)
+        if destination is not None:
+            destination, port = resolve(destination, port, output="sacn", key="destination")
         self._addresses = [(destination or calculate_multicast_addr(u), port) for u in universes]
+        bind_address = settings.get("bind_address", "0.0.0.0")
+        bind_address, bind_port = resolve(bind_address, settings.get("bind_port", 0), output="sacn",
+                                          key="bind_address")
         self._socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         if destination is None:
             self._socket.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_TTL, 8)
         try:
             # Port 0: any free port, so a receiver on this machine can keep 5568.
-            self._socket.bind((settings.get("bind_address", "0.0.0.0"), settings.get("bind_port", 0)))
-        except OSError:
+            self._socket.bind((bind_address, bind_port))
+        except OSError as error:
             self._socket.close()
-            raise
+            raise OutputError(f"output 'sacn': key 'bind_address': cannot bind to {bind_address}:{bind_port} "
+                              f"({error.strerror or error})") from None
 
     def send(self, frame: Frame) -> None:
         self._sequence = (self._sequence + 1) & 0xFF
