@@ -49,7 +49,7 @@ CASES = {
         None),
     "ctrl-s-in-the-terminal": ([], [], "stopped_terminal", 44, None),
     "the-tapping-terminal-closed": (["--tap"], [], "vanishing_terminal", 44, None),
-    "one-frame-in-a-thousand-seconds": (["--fps", "0.001"], [], None, 1, None),
+    "one-frame-a-second": (["--fps", "1"], [], None, 1, None),
 }
 
 
@@ -81,17 +81,17 @@ DMX_FIXTURE = '\n[[fixture]]\nname = "spot"\npattern = "circle"\nuniverse = 1\na
 
 @pytest.mark.parametrize(("output", "fixtures", "message"), [
     ('[output.osc]\ndestination = "999.999.1.1:9000"', OSC_FIXTURE,
-     "output 'osc': key 'destination': '999.999.1.1' is not an IPv4 address"),
+     "show.toml: output 'osc': key 'destination': must be \"HOST:PORT\": '999.999.1.1' is not an IPv4 address"),
     ('[output.artnet]\ndestination = "999.999.1.1"', DMX_FIXTURE,
-     "output 'artnet': key 'destination': '999.999.1.1' is not an IPv4 address"),
+     "show.toml: output 'artnet': key 'destination': '999.999.1.1' is not an IPv4 address"),
     ('[output.sacn]\ndestination = "lights.invalid"', DMX_FIXTURE,
      "output 'sacn': key 'destination': cannot resolve host 'lights.invalid'"),
     ('[output.sacn]\nbind_address = "192.0.2.77"', DMX_FIXTURE,
      "output 'sacn': key 'bind_address': cannot bind to 192.0.2.77:0"),
     ('[output.sacn]\nsource_name = "' + "x" * 64 + '"', DMX_FIXTURE,
-     "output 'sacn': key 'source_name': must be at most 63 bytes in UTF-8, not 64"),
+     "show.toml: output 'sacn': key 'source_name': must be at most 63 bytes of UTF-8 (this is 64)"),
     ('[output.osc]\ndestination = "127.0.0.1:9000"\nprefix = "/kine\\u0000trope"', OSC_FIXTURE,
-     "output 'osc': key 'prefix': must be an OSC address"),
+     "show.toml: output 'osc': key 'prefix': must be an OSC address"),
     ('[output.osc]\ndestination = "127.0.0.1:9000"', OSC_FIXTURE.replace("lead", "clock"),
      "output 'osc': fixture 'clock': /kinetrope/clock is the address of the clock messages"),
 ], ids=["osc-dotted-non-address", "artnet-dotted-non-address", "sacn-unresolvable-host", "sacn-foreign-bind-address",
