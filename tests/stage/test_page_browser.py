@@ -62,7 +62,7 @@ PERIODS = {e["name"]: e["period_pips"] for e in kinetrope.catalogue()}
 def offset(name: str, pattern: str, pip: int) -> tuple[float, float, float]:
     _, speed, phase, share = FIXTURES[name]
     period = PERIODS[pattern]
-    pattern_pip = (math.floor(pip * speed) + phase + round(share * period)) % period
+    pattern_pip = (math.floor(pip * speed) + phase - round(share * period)) % period  # member i lags its share
     return kinetrope.sample(pattern, pattern_pip).as_tuple()
 
 
