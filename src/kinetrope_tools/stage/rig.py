@@ -25,29 +25,13 @@ from .show import DMX_CHANNELS, Fixture, Show
 
 
 @dataclasses.dataclass
-class _Patterns:
-    """One table holding one period of each pattern in use, end to end."""
-
-    known: PatternSet
-    first_row: dict[str, int] = dataclasses.field(default_factory=dict)
-    period: dict[str, int] = dataclasses.field(default_factory=dict)
-    table: np.ndarray = dataclasses.field(default_factory=lambda: np.zeros((0, 4)))
-
-    def add(self, name: str) -> None:
-        """Adds the pattern's rows; an unknown name is an UnknownPattern (a KeyError) naming the closest ones."""
-        if name in self.first_row:
-            return
-        self.known[name]  # raises for a name no pattern has, before anything changes
-        rows = arrays.rows(name, self.known.library)
-        block = np.zeros((rows.shape[0], 4))
-        block[:, :3] = rows  # 32-byte rows: numpy gathers them fastest
-        self.first_row[name] = self.table.shape[0]
-        self.period[name] = rows.shape[0]
-        self.table = np.concatenate([self.table, block])
-
-
 class Rig:
     """Samples and maps the show's fixtures at a pip; changes patterns with a crossfade."""
+
+    def _add(self, name: str) -> None:
+        """Adds the pattern's rows; an unknown name is an UnknownPattern (a KeyError) naming the closest ones."""
+        self._known[name]  # raises for a name no pattern has, before anything changes
+        self._patterns.add(name)
 
     def __init__(self, show: Show, library: kinetrope.PatternLibrary | None = None) -> None:
         fixtures: list[Fixture] = list(show.fixtures)
@@ -55,7 +39,9 @@ class Rig:
         self.universes = show.universes
         self.index = {name: i for i, name in enumerate(self.names)}
         self.groups = dict(show.groups)
-        self._patterns = _Patterns(PatternSet(library))
+        # Names are looked up in the set (an unknown one names the closest), rows come from one shared table.
+        self._known = PatternSet(library)
+        self._patterns = arrays.PatternTable(library)
         n = len(fixtures)
         self.speed = np.array([f.speed for f in fixtures], dtype=np.float64)
         self._whole_speed = bool(np.all(self.speed == 1.0))
@@ -85,7 +71,7 @@ class Rig:
         self.dmx = np.zeros((len(self.universes), DMX_CHANNELS), dtype=np.uint8)
 
     def _place(self, i: int, name: str) -> None:
-        self._patterns.add(name)
+        self._add(name)
         period = self._patterns.period[name]
         self._first[i] = self._patterns.first_row[name]
         self._period[i] = period
@@ -109,7 +95,7 @@ class Rig:
         where its current fade has brought it (its new pattern), as a desk does.
         """
         chosen = self.targets(target)
-        self._patterns.add(pattern)
+        self._add(pattern)
         for i in chosen:
             still_old = at_pip < self._fade_start[i]
             if not still_old:
