@@ -11,6 +11,7 @@ from the last beat heard: ``pip_now`` is on the beat as it sounds in the room.
 
 from __future__ import annotations
 
+import atexit
 import logging
 import math
 import queue
@@ -135,6 +136,7 @@ class ListeningClock:
         self._dropped = 0
         self._failure: ListeningError | None = None
         self._closing = False
+        self._stream_lost = False
         try:
             self._stream = sd.InputStream(device=index, channels=channels, samplerate=rate, dtype="float32",
                                           callback=self._on_block, finished_callback=self._on_finished)
@@ -181,6 +183,7 @@ class ListeningClock:
             if self._closing:
                 return
             if item is None:
+                self._lose_input()
                 self._fail(f"audio input {self.device!r} stopped sending")
                 return
             data, heard, _ = item
@@ -191,14 +194,34 @@ class ListeningClock:
                 self._fail(f"following audio input {self.device!r} failed ({_one_line(error)})")
                 return
 
+    def _lose_input(self) -> None:
+        """Lets go of a stream whose device or audio server went away, without closing it.
+
+        Closing such a stream waits for a server that never answers and then
+        fails an assertion inside PortAudio (its JACK host API), which ends
+        the whole process; so does PortAudio's own clean-up at exit, which
+        sounddevice runs. The stream is left open, and that clean-up is not
+        run: the operating system frees what is left when the show ends.
+        """
+        self._stream_lost = True
+        sd = _sounddevice()
+        handler = getattr(sd, "_exit_handler", None)
+        if handler is not None:
+            atexit.unregister(handler)
+
     def _fail(self, message: str) -> None:
         self._failure = ListeningError(message)
         _log.warning("%s; running on at the last tempo", message)
-        stream = self._stream
+        self._close_stream()
+
+    def _close_stream(self) -> None:
+        if self._stream_lost:
+            return
+        self._stream_lost = True
         try:
-            stream.abort()
-            stream.close()
-        except Exception:  # the stream is gone with its device
+            self._stream.abort()
+            self._stream.close()
+        except Exception:  # the stream went with its device
             pass
 
     # -- what it heard
@@ -264,11 +287,7 @@ class ListeningClock:
         if self._closing:
             return
         self._closing = True
-        try:
-            self._stream.abort()
-            self._stream.close()
-        except Exception:
-            pass
+        self._close_stream()
         try:
             self._blocks.put_nowait(None)
         except queue.Full:
