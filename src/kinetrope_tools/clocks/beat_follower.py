@@ -31,6 +31,9 @@ _ONSET_DELAY = 0.0075
 _HISTORY_SECONDS = 8.0
 _TEMPO_WINDOW_SECONDS = 6.0
 _TEMPO_EVERY_FRAMES = 10
+# An onset raises the curve by at least this much a bin of the spectrum (a click 40 dB under full
+# scale by 0.2; a held tone's curve wavers by 0.01).
+_ONSETS = 0.05
 # Tempos within this ratio are the same tempo.
 _SAME_TEMPO = 0.03
 # Before locking: this many tempo estimates in a row agree and this many beats have been heard.
@@ -39,12 +42,16 @@ _BEATS_BEFORE_LOCK = 3.0
 # The loop: how far from the due time a beat is looked for (part of a beat),
 # and how much of the error the phase and the period take up at each beat.
 _SEARCH = 0.2
-_PHASE_GAIN = 0.45
-_PERIOD_GAIN = 0.12
+_PHASE_GAIN = 0.6
+_PERIOD_GAIN = 0.25
 # Confidence: how much each beat moves it; a beat counts as clear when its
 # peak stands this far above the curve's recent level.
 _CONFIDENCE_STEP = 0.2
 _CLEAR_RATIO = 2.0
+# A beat is strong against the recent clear beats' height at this share; that height fades by this
+# much at each beat that is not, so music that grows quieter is followed again.
+_STRONG = 0.4
+_PEAKS_FADE = 0.95
 # The tempo: the autocorrelation's strongest periods and their simple ratios are the candidates
 # (a syncopated groove's strongest period is often a dotted one), and the one chosen repeats bar by
 # bar and lies near the middle of dance tempos.
@@ -109,6 +116,7 @@ class BeatFollower:
         self._window = np.hanning(size).astype(np.float32)
         bins = np.fft.rfftfreq(size, 1.0 / rate)
         self._bins = slice(1, int(np.searchsorted(bins, 11000.0)))
+        self._bin_count = self._bins.stop - 1
         self._pending = np.zeros(size, dtype=np.float32)
         self._filled = 0  # samples in _pending (the last ``size`` samples heard, once full)
         self._since_hop = 0
@@ -199,7 +207,7 @@ class BeatFollower:
         self._curve[index + history] = value
         self._frames += 1
         self._level += (value - self._level) * (self._frame_seconds / 1.5)
-        if self._first_loud is None and value > 1e-3 * len(logs) and self._frames > 2:
+        if self._first_loud is None and value > _ONSETS * len(logs) and self._frames > 2:
             self._first_loud = self._frames - 1
         if self._beat is not None:
             self._follow()
@@ -219,6 +227,11 @@ class BeatFollower:
         if count < 2.2 * self._lag_high and count < 4 * self._lag_low * 1.5:
             return None
         curve = self._recent(count)
+        # Onsets on at least half the beats of the slowest tempo, or no tempo: not in silence, a held
+        # tone or a hum, whose curve only wavers, nor from a single onset.
+        rank = max(2, int(count / self._lag_high / 2))
+        if float(np.partition(curve, count - rank)[count - rank] - np.median(curve)) < _ONSETS * self._bin_count:
+            return None
         curve = curve - curve.mean()
         size = 1 << int(math.ceil(math.log2(2 * count)))
         spectrum = np.fft.rfft(curve, size)
@@ -329,7 +342,10 @@ class BeatFollower:
             bend = before - 2 * here + after
             if bend < 0:
                 where += 0.5 * (before - after) / bend
-        clear = peak > _CLEAR_RATIO * self._level and peak > 1e-3 * (self._bins.stop - 1)
+        # A beat steers the loop only if it stands out from the curve and is about as strong as the
+        # beats heard lately: in a breakdown the pads' and bass's onsets must not pull the phase.
+        clear = (peak > _CLEAR_RATIO * self._level and peak > _ONSETS * self._bin_count
+                 and peak > _STRONG * self._peaks)
         number = beat.number + 1
         if clear:
             error = self._frame_time(where) - due
@@ -343,5 +359,6 @@ class BeatFollower:
         else:
             seconds, period = due, beat.period
             self.confidence -= self.confidence * _CONFIDENCE_STEP
+            self._peaks *= _PEAKS_FADE
         self._beat = Beat(number, seconds, period)
         self._due = seconds + period
