@@ -13,6 +13,7 @@ The last line printed is JSON with what was measured.
 
 from __future__ import annotations
 
+import atexit
 import json
 import os
 import subprocess
@@ -27,11 +28,14 @@ os.environ["JACK_NO_START_SERVER"] = "1"
 
 
 def start_server() -> subprocess.Popen:
-    server = subprocess.Popen(["jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "512"],
+    """A JACK server, stopped at exit after PortAudio has let go of it (whose exit handler, registered
+    later when sounddevice is imported, runs first): PortAudio fails an assertion if its server is gone."""
+    server = subprocess.Popen(["jackd", "--realtime", "-d", "dummy", "-r", "48000", "-p", "512"],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     waited = subprocess.run(["jack_wait", "-w", "-t", "10"], capture_output=True, text=True)
     if server.poll() is not None or waited.returncode != 0:
         raise RuntimeError(f"jackd did not start: {waited.stdout.strip()} {waited.stderr.strip()}")
+    atexit.register(stop, server)
     return server
 
 
@@ -50,7 +54,7 @@ def listen_threads() -> list[str]:
 
 
 class Recorder:
-    """A plain PortAudio input that keeps every block with the monotonic time of its first sample."""
+    """A plain PortAudio input that keeps every block with the time its first sample was heard."""
 
     def __init__(self, sd) -> None:
         self.blocks: list = []
@@ -59,18 +63,35 @@ class Recorder:
         self.stream.start()
 
     def _block(self, data, frames, times, status) -> None:
+        # PortAudio's JACK timestamps follow the wall clock: one offset maps them onto the monotonic
+        # clock, the smallest seen (the callback least delayed).
         offset = time.monotonic() - times.currentTime
         self.offset = offset if self.offset is None else min(self.offset, offset)
         self.blocks.append((times.inputBufferAdcTime, data[:, 0].copy()))
 
-    def first_loud(self, threshold: float = 0.05) -> float | None:
+    def heard(self, beats: list[float], threshold: float = 0.05) -> list[float] | None:
+        """When each of ``beats`` (seconds of the file, counted from its first loud sample) was heard.
+
+        Counted in samples from the first loud one, so a server that slips a cycle under load (the
+        dummy backend keeps time with the CPU) moves the beats after it as it moved the sound.
+        """
         self.stream.stop()
         self.stream.close()
-        for adc, samples in self.blocks:
-            loud = (abs(samples) > threshold).nonzero()[0]
-            if len(loud):
-                return adc + self.offset + loud[0] / 48000
-        return None
+        import numpy as np
+
+        starts = np.cumsum([0] + [len(samples) for _, samples in self.blocks])
+        audio = np.concatenate([samples for _, samples in self.blocks])
+        loud = np.nonzero(np.abs(audio) > threshold)[0]
+        if not len(loud):
+            return None
+        heard = []
+        for beat in beats:
+            sample = loud[0] + round(beat * 48000)
+            block = int(np.searchsorted(starts, sample, side="right")) - 1
+            if block >= len(self.blocks):
+                break
+            heard.append(self.blocks[block][0] + self.offset + (sample - starts[block]) / 48000)
+        return heard
 
 
 def play(path: str) -> subprocess.Popen:
@@ -90,53 +111,47 @@ def play(path: str) -> subprocess.Popen:
 
 def follow(params: dict) -> dict:
     server = start_server()
-    try:
-        # Only now: PortAudio lists the JACK server's ports when it starts.
-        import sounddevice as sd
+    # Only now: PortAudio lists the JACK server's ports when it starts.
+    import sounddevice as sd
 
-        from kinetrope_tools.clocks import ListeningClock
+    from kinetrope_tools.clocks import ListeningClock
 
-        recorder = Recorder(sd)
-        clock = ListeningClock(None, latency_ms=params.get("latency_ms", 0.0))
-        player = play(params["wav"])
-        readings = []
-        end = time.monotonic() + params["seconds"]
-        stop_server_at = params.get("stop_server_after")
-        stopped_at = None
-        while time.monotonic() < end:
-            now = time.monotonic()
-            if stop_server_at is not None and stopped_at is None and now > end - params["seconds"] + stop_server_at:
-                stop(player)
-                stop(server)
-                stopped_at = time.monotonic()
-            readings.append((now, clock.pip_now(), clock.locked, clock.confidence, clock.bpm))
-            time.sleep(0.01)
-        stop(player)
-        # A stream whose server has gone cannot be stopped (PortAudio waits for it, then fails).
-        first = None if stopped_at is not None else recorder.first_loud()
-        failure = None if clock.failure is None else str(clock.failure)
-        alive = listen_threads()
-        clock.close()
-        return {"readings": readings, "first_loud": first, "failure": failure, "threads_before_close": alive,
-                "threads_after_close": listen_threads(), "stopped_at": stopped_at, "device": clock.device}
-    finally:
-        stop(server)
+    recorder = Recorder(sd)
+    clock = ListeningClock(None)
+    player = play(params["wav"])
+    readings = []
+    end = time.monotonic() + params["seconds"]
+    stop_server_at = params.get("stop_server_after")
+    stopped_at = None
+    while time.monotonic() < end:
+        now = time.monotonic()
+        if stop_server_at is not None and stopped_at is None and now > end - params["seconds"] + stop_server_at:
+            stop(player)
+            stop(server)
+            stopped_at = time.monotonic()
+        readings.append((now, clock.pip_now(), clock.locked, clock.confidence, clock.bpm))
+        time.sleep(0.01)
+    stop(player)
+    # A stream whose server has gone cannot be stopped (PortAudio waits for it, then fails).
+    truth = None if stopped_at is not None else recorder.heard(params.get("beats", [0.0]))
+    failure = None if clock.failure is None else str(clock.failure)
+    alive = listen_threads()
+    clock.close()
+    return {"readings": readings, "truth": truth, "failure": failure, "threads_before_close": alive,
+            "threads_after_close": listen_threads(), "stopped_at": stopped_at, "device": clock.device}
 
 
 def refused(params: dict) -> dict:
     """Opens a clock as ``params`` say and reports the error (with or without a server)."""
-    server = start_server() if params.get("server", True) else None
-    try:
-        from kinetrope_tools.clocks import ListeningClock, ListeningError
+    if params.get("server", True):
+        start_server()
+    from kinetrope_tools.clocks import ListeningClock, ListeningError
 
-        try:
-            ListeningClock(params.get("device"), samplerate=params.get("samplerate"))
-        except ListeningError as error:
-            return {"error": str(error), "threads": listen_threads()}
-        return {"error": None, "threads": listen_threads()}
-    finally:
-        if server is not None:
-            stop(server)
+    try:
+        ListeningClock(params.get("device"), samplerate=params.get("samplerate"))
+    except ListeningError as error:
+        return {"error": str(error), "threads": listen_threads()}
+    return {"error": None, "threads": listen_threads()}
 
 
 def command(params: dict) -> dict:

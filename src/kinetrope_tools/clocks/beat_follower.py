@@ -62,6 +62,8 @@ _CENTRE_BPM = 130.0
 _OCTAVE_PENALTY = 0.3
 # Disagreeing tempo estimates that re-lock the loop, in a row.
 _DISAGREEING_ESTIMATES = 30
+_RELOCK_CONFIDENCE = 0.5
+_COUNTED_OTHERWISE = (1.0, 0.5, 2 / 3, 0.75, 4 / 3, 1.5, 2.0)
 
 
 def _refined(lags: np.ndarray, score: np.ndarray, best: int) -> float:
@@ -177,7 +179,7 @@ class BeatFollower:
         else:
             # Follow the timestamps slowly, so a sample clock that drifts from the host's is followed
             # without the jitter of each block's timestamp.
-            self._start += 0.01 * (at_seconds - expected)
+            self._start += 0.05 * (at_seconds - expected)
         start = 0
         size = len(self._pending)
         while start < len(samples):
@@ -295,7 +297,13 @@ class BeatFollower:
                 self._lock(float(np.median(self._estimates)), 0)
             return
         period_frames = self._beat.period / self._frame_seconds
-        if abs(math.log(lag / period_frames)) > math.log(1 + 2 * _SAME_TEMPO) and clarity > 0.3:
+        # Only while beats are heard clearly: in a breakdown the pads and the bass make other periods,
+        # and the loop runs on instead.
+        ratio = lag / period_frames
+        # Nor to a tempo in a simple ratio to the one followed (twice, two thirds, ...): that is the
+        # same music counted another way, and the count the loop keeps is the one the show is on.
+        other = all(abs(math.log(ratio / simple)) > math.log(1 + 2 * _SAME_TEMPO) for simple in _COUNTED_OTHERWISE)
+        if other and clarity > 0.3 and self.confidence >= _RELOCK_CONFIDENCE:
             self._disagree += 1
             if self._disagree >= _DISAGREEING_ESTIMATES:
                 self._disagree = 0

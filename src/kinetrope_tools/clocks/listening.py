@@ -158,7 +158,8 @@ class ListeningClock:
             if self._offset is None or offset < self._offset:
                 self._offset = offset
             else:
-                self._offset += min(offset - self._offset, 1e-5)  # follow a slow drift
+                # Rising slowly, it follows a sample clock up to 2 % slower than the host's.
+                self._offset += min(offset - self._offset, 0.02 * frames / self.samplerate)
             heard = adc + self._offset
         else:  # a host API without timestamps: the block ended about now
             heard = now - frames / self.samplerate
