@@ -34,6 +34,8 @@ _TEMPO_EVERY_FRAMES = 10
 # An onset raises the curve by at least this much a bin of the spectrum (a click 40 dB under full
 # scale by 0.2; a held tone's curve wavers by 0.01).
 _ONSETS = 0.05
+# The low band, for the phase: the kick and the bass.
+_LOW_HERTZ = 200.0
 # Tempos within this ratio are the same tempo.
 _SAME_TEMPO = 0.03
 # Before locking: this many tempo estimates in a row agree and this many beats have been heard.
@@ -58,6 +60,8 @@ _PEAKS_FADE = 0.95
 _RATIOS = (0.5, 2 / 3, 1.0, 1.5, 2.0)
 _BEATS_A_BAR = 4
 _BAR_WEIGHT = 1.0
+# ...and has onsets on its beats themselves (a click track has nothing between them).
+_BEAT_WEIGHT = 0.5
 _CENTRE_BPM = 130.0
 _OCTAVE_PENALTY = 0.3
 # Disagreeing tempo estimates that re-lock the loop, in a row.
@@ -125,6 +129,8 @@ class BeatFollower:
         self._previous: np.ndarray | None = None
         self._history = max(int(_HISTORY_SECONDS / self._frame_seconds), 64)
         self._curve = np.zeros(2 * self._history, dtype=np.float64)
+        self._low_curve = np.zeros(2 * self._history, dtype=np.float64)
+        self._low_bins = max(1, int(np.searchsorted(bins, _LOW_HERTZ)) - 1)
         self._frames = 0  # frames made so far; frame k peaks for an onset at self._frame_time(k)
         self._samples_in = 0
         self._start = 0.0  # the time sample 0 was heard
@@ -202,11 +208,15 @@ class BeatFollower:
         spectrum = np.abs(np.fft.rfft(self._pending * self._window))[self._bins]
         logs = np.log1p(100.0 * spectrum)
         previous, self._previous = self._previous, logs
-        value = 0.0 if previous is None else float(np.maximum(logs - previous, 0.0).sum())
+        rise = np.zeros_like(logs) if previous is None else np.maximum(logs - previous, 0.0)
+        value = float(rise.sum())
+        low = float(rise[: self._low_bins].sum())
         history = self._history
         index = self._frames % history
         self._curve[index] = value
         self._curve[index + history] = value
+        self._low_curve[index] = low
+        self._low_curve[index + history] = low
         self._frames += 1
         self._level += (value - self._level) * (self._frame_seconds / 1.5)
         if self._first_loud is None and value > _ONSETS * len(logs) and self._frames > 2:
@@ -216,10 +226,10 @@ class BeatFollower:
         if self._frames % _TEMPO_EVERY_FRAMES == 0 and self._first_loud is not None:
             self._estimate()
 
-    def _recent(self, count: int) -> np.ndarray:
-        """The last ``count`` values of the curve, oldest first."""
+    def _recent(self, count: int, curve: np.ndarray | None = None) -> np.ndarray:
+        """The last ``count`` values of the curve (or of ``curve``, kept alike), oldest first."""
         end = self._frames % self._history + self._history
-        return self._curve[end - count : end]
+        return (self._curve if curve is None else curve)[end - count : end]
 
     # -- tempo and phase from the curve
 
@@ -255,22 +265,47 @@ class BeatFollower:
         candidates = {_refined(lags, comb, i) * ratio for i in peaks for ratio in _RATIOS}
         candidates = [lag for lag in candidates if self._lag_low <= lag <= self._lag_high]
 
+        strength = np.maximum(0.0, self._recent(count) - np.median(self._recent(count)))
+        total = float(strength.sum())
+
+        def grid_fit(lag: float) -> float:
+            """The share of the onsets' strength within a frame and a half of the best-placed grid of
+            sixteenths at this tempo: a groove's own grid holds nearly all of its hits, one two thirds or
+            four thirds as fast misses many."""
+            step = lag / 4
+            bins = max(4, int(round(step * 2)))
+            phase = ((positions / step) % 1.0 * bins).astype(int) % bins
+            folded = np.bincount(phase, weights=strength, minlength=bins)
+            reach = int(math.ceil(1.5 / step * bins))
+            near = folded.copy()
+            for shift in range(1, reach + 1):
+                near += np.roll(folded, shift) + np.roll(folded, -shift)
+            return float(near.max()) / total if total > 0 else 0.0
+
         def score(lag: float) -> float:
             bar = max(float(at(bars * _BEATS_A_BAR * lag)) for bars in (1, 2) if bars * _BEATS_A_BAR * lag < count / 2
                       ) if _BEATS_A_BAR * lag < count / 2 else 0.0
             bpm = 60.0 / (lag * self._frame_seconds)
-            return float(at(lag)) + _BAR_WEIGHT * bar - _OCTAVE_PENALTY * abs(math.log2(bpm / _CENTRE_BPM))
+            return (grid_fit(lag) + _BAR_WEIGHT * bar + _BEAT_WEIGHT * float(at(lag))
+                    - _OCTAVE_PENALTY * abs(math.log2(bpm / _CENTRE_BPM)))
 
         scores = [score(lag) for lag in candidates]
         best = int(np.argmax(scores))
         lag = candidates[best]
-        clarity = max(0.0, min(1.0, float(at(lag))))  # the curve's normalized correlation at the beat
+        # The curve's normalized correlation at the beat, or at two (a groove with a half-time feel).
+        clarity = max(0.0, min(1.0, max(float(at(lag)), float(at(2 * lag)))))
         return float(lag), clarity
 
     def _phase(self, lag: float) -> float:
         """The frame (fractional) of the last beat, from a comb of beats laid back over the curve."""
         count = min(self._frames, int(4 * lag) + int(lag) + 2)
-        curve = self._recent(count)
+        # The kick and the bass mark the beat more than the hats between: the low band weighs as much
+        # as the whole spectrum.
+        curve, low = self._recent(count), self._recent(count, self._low_curve)
+        top, low_top = float(curve.max()), float(low.max())
+        curve = curve / top if top > 0 else curve
+        if low_top > 0:
+            curve = curve + low / low_top
         positions = np.arange(count, dtype=np.float64)
         newest = count - 1
         offsets = np.arange(0.0, lag, 0.5)
