@@ -309,7 +309,8 @@ SOUNDFONT = pathlib.Path("/usr/share/sounds/sf2/FluidR3_GM.sf2")
 
 
 def debian_midis(limit: int) -> list[pathlib.Path]:
-    """MIDI files shipped in installed Debian packages with drums (channel 10) and a steady tempo."""
+    """MIDI files shipped in installed Debian packages (openttd-openmsx has several) with drums (channel
+    10) and tempos the clock's default range covers."""
     import mido
 
     found = []
@@ -319,7 +320,9 @@ def debian_midis(limit: int) -> list[pathlib.Path]:
         except Exception:
             continue
         drums = sum(1 for track in midi.tracks for m in track if m.type == "note_on" and m.channel == 9 and m.velocity)
-        if drums >= 64 and midi.length >= 30:
+        tempos = [60e6 / m.tempo for track in midi.tracks for m in track if m.type == "set_tempo"] or [120.0]
+        # Songs the clock's default range can follow: every tempo of the map within 70-180 BPM.
+        if drums >= 64 and midi.length >= 30 and all(70.0 <= bpm <= 180.0 for bpm in tempos):
             found.append(path)
         if len(found) >= limit:
             break
