@@ -67,10 +67,6 @@ def songs_scores():
     return pathlib.Path(songs.__file__).resolve().parents[1] / "src" / "data" / "families" / "beat_grooves.cpp"
 
 
-def first_loud(audio: np.ndarray, threshold: float = 0.05) -> float:
-    return float(np.nonzero(np.abs(audio) > threshold)[0][0] / RATE)
-
-
 def crossings(readings: list) -> np.ndarray:
     """The times where the pips read cross a beat, each placed between the two readings around it."""
     times = np.array([r[0] for r in readings])
