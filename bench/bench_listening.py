@@ -274,7 +274,6 @@ def breakdowns(grooves: dict[str, synth.Groove], seconds: float) -> None:
         bpm = synth.genre_tempo(key) if key != "trance" else 138.0
         audio, truth = breakdown_song(grooves[key], bpm, seconds, seed=zlib.crc32(key.encode()))
         played = play(audio)
-        beats = np.array(truth["beats"])
         drop = truth["drop"]
         period = 60.0 / bpm
         # The phase kept: the shown beat nearest the drop's first beat, before the drums could correct it.

@@ -18,6 +18,7 @@ from __future__ import annotations
 
 import math
 from dataclasses import dataclass
+from typing import Any
 
 import numpy as np
 
@@ -200,7 +201,8 @@ class BeatFollower:
                 self._since_hop = 0
                 self._frame()
 
-    def _frame_time(self, frame: float) -> float:
+    def _frame_time(self, frame: Any) -> Any:
+        """The time of frame ``frame`` (a number, or an array of them)."""
         # Frame k's window ends at sample (k + 1) * hop; its peak comes a little after the onset.
         return self._start + (frame + 1) * self._frame_seconds - _ONSET_DELAY
 
@@ -254,7 +256,7 @@ class BeatFollower:
         positions = np.arange(count, dtype=np.float64)
 
         def at(lag: np.ndarray | float) -> np.ndarray:
-            return np.interp(lag, positions, acf, right=0.0)
+            return np.asarray(np.interp(lag, positions, acf, right=0.0))
 
         lags = np.arange(math.floor(self._lag_low), math.ceil(self._lag_high) + 1, dtype=np.float64)
         comb = at(lags) + 0.5 * at(2 * lags)
@@ -262,8 +264,8 @@ class BeatFollower:
         if not peaks:
             return None
         peaks = sorted(peaks, key=lambda i: -comb[i])[:4]
-        candidates = {_refined(lags, comb, i) * ratio for i in peaks for ratio in _RATIOS}
-        candidates = [lag for lag in candidates if self._lag_low <= lag <= self._lag_high]
+        found = {_refined(lags, comb, i) * ratio for i in peaks for ratio in _RATIOS}
+        candidates = sorted(lag for lag in found if self._lag_low <= lag <= self._lag_high)
 
         strength = np.maximum(0.0, self._recent(count) - np.median(self._recent(count)))
         total = float(strength.sum())
