@@ -28,6 +28,7 @@ tempo maps read with mido).
 from __future__ import annotations
 
 import argparse
+import inspect
 import json
 import os
 import pathlib
@@ -333,14 +334,15 @@ def midi_truth(path: pathlib.Path, seconds: float) -> list[float]:
     import mido
 
     midi = mido.MidiFile(str(path))
-    changes = [(0, 500000)]
+    found = []
     for track in midi.tracks:
         tick = 0
         for message in track:
             tick += message.time
             if message.type == "set_tempo":
-                changes.append((tick, message.tempo))
-    changes.sort()
+                found.append((tick, message.tempo))
+    # MIDI's default tempo (120 BPM) until the first change; a change at tick 0 replaces it.
+    changes = [(0, 500000)] + sorted(found, key=lambda change: change[0])
     beats, tick, now, tempo = [], 0, 0.0, changes[0][1]
     index = 0
     per_beat = midi.ticks_per_beat
@@ -369,7 +371,9 @@ def debian_songs(seconds: float, limit: int) -> list[tuple[str, np.ndarray, dict
         return []
     out = []
     for path in chosen:
-        tag = f"debian-{zlib.crc32(str(path).encode()):08x}-{seconds:g}"
+        # The file name changes with the song, the length and the code that reads its truth.
+        recipe = (str(path) + inspect.getsource(midi_truth)).encode()
+        tag = f"debian-{zlib.crc32(recipe):08x}-{seconds:g}"
 
         def make(path=path):
             wav = BUILD / f"{tag}.wav"
