@@ -4,13 +4,18 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-# GoogleTest for the C++ tests, Chromium for the gallery's browser test and
-# OLA (olad) for the stage tests come from Debian's packages. Without Chromium
-# the browser test skips; without olad the tests against it skip.
+# GoogleTest for the C++ tests, Chromium for the gallery's browser test, OLA
+# (olad) for the stage tests and JACK (jackd2, jack-tools' jack-play) with
+# PortAudio for the listening clock's tests come from Debian's packages.
+# Without Chromium the browser test skips; without olad or JACK the tests
+# against them skip.
 missing=()
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 command -v chromium >/dev/null 2>&1 || missing+=(chromium)
 command -v olad >/dev/null 2>&1 || missing+=(ola)
+command -v jackd >/dev/null 2>&1 || missing+=(jackd2)
+command -v jack-play >/dev/null 2>&1 || missing+=(jack-tools)
+ldconfig -p 2>/dev/null | grep -q libportaudio.so.2 || missing+=(libportaudio2)
 if [ ${#missing[@]} -gt 0 ]; then
     sudo_cmd=""
     [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
@@ -23,6 +28,11 @@ if [ ${#missing[@]} -gt 0 ]; then
     if ! command -v olad >/dev/null 2>&1; then
         DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq ola >/dev/null ||
             echo "ola could not be installed: the stage tests against olad will skip" >&2
+    fi
+    if ! command -v jackd >/dev/null 2>&1 || ! command -v jack-play >/dev/null 2>&1 ||
+            ! ldconfig -p 2>/dev/null | grep -q libportaudio.so.2; then
+        DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq jackd2 jack-tools libportaudio2 >/dev/null ||
+            echo "jackd2, jack-tools or libportaudio2 could not be installed: the listening clock's tests on a real audio path will skip" >&2
     fi
 fi
 cpp_build="$project_root/build/cpp-tests"

@@ -154,3 +154,22 @@ def test_a_command_that_cannot_apply_is_reported_and_changes_nothing(live, said,
 def test_blackout_from_the_page_is_the_ports_own_command(live):
     live.apply(Blackout(True), 0.0)
     assert live.blackout
+
+
+def test_a_resync_over_the_port_moves_a_clock_that_keeps_its_own_bar_line(live):
+    from kinetrope_tools.stage import control
+
+    made = []
+    control.Interpreter(made.append, Reports([].append)).message("/kinetrope/resync", ())
+    (command,) = made
+    assert isinstance(command, Resync)
+    asked = []
+
+    class Listening(Hand):
+        def resync(self, at_seconds=None):
+            asked.append(at_seconds)
+
+    live.clock = Listening()
+    live.clock.pip = 70
+    live.apply(command, 0.0)
+    assert asked == [command.at_seconds] and live.pip_shift == 0

@@ -1,4 +1,4 @@
-"""The ``kinetrope`` command: gallery, preview, export, pack check, animate, beats, render and live.
+"""The ``kinetrope`` command: gallery, preview, export, pack check, animate, beats, render, live, listen and devices.
 
 Each command is one module with an ``add_command(commands)`` that adds its
 subparser and sets ``run`` (a function of the parsed arguments) as its
@@ -13,13 +13,13 @@ from collections.abc import Sequence
 
 from ..base.errors import KinetropeError
 from ..patterns.library import UnknownPattern
-from . import animate, beats, export, gallery, live, pack, preview, render
+from . import animate, beats, devices, export, gallery, listen, live, pack, preview, render
 from .usage import FAILURE_STATUS, INTERRUPTED_STATUS, USAGE_STATUS, Parser, UsageError
 
 __all__ = ["main", "parser"]
 
 # In the order --help lists them.
-_COMMANDS = (gallery, preview, export, pack, animate, beats, render, live)
+_COMMANDS = (gallery, preview, export, pack, animate, beats, render, live, listen, devices)
 
 
 def parser() -> Parser:

@@ -62,6 +62,9 @@ def add_command(commands: Commands) -> None:
                          help="follow taps: the space bar in this terminal, or /kinetrope/tap over --control")
     sources.add_argument("--midi-clock", metavar="PORT", help="follow MIDI clock from this input port")
     sources.add_argument("--beats", metavar="FILE", help="follow a beat map (JSON) of the track being played")
+    sources.add_argument("--listen", nargs="?", const="", metavar="DEVICE",
+                         help="follow the beat heard on an audio input (see kinetrope devices; default: the default "
+                         "input); taps and /kinetrope/tap move its bar line")
     clock.add_argument("--start", type=float, metavar="S",
                        help="with --beats: the second of the track playing when the show starts (default: 0)")
     live.add_argument("--fps", type=_fps, help="frames a second (default: the show's fps, else 44)")
@@ -88,6 +91,10 @@ def _clock(args: argparse.Namespace, beats_per_bar: int) -> tuple[Clock, str]:
         return TapTempo(bpm, beats_per_bar=beats_per_bar), "tap"
     if args.midi_clock is not None:
         return MidiClock(bpm, port_name=args.midi_clock), "midi"
+    if args.listen is not None:
+        from ..clocks.listening import ListeningClock
+
+        return ListeningClock(args.listen or None, beats_per_bar=beats_per_bar), "listen"
     if args.beats is not None:
         start = 0.0 if args.start is None else args.start
         return TrackTime(BeatMap.load(args.beats), start_seconds=start, started_at=time.monotonic()), "beats"
@@ -293,7 +300,7 @@ def _play(args: argparse.Namespace, show: Any, library: Any, terminal: Terminal,
             closers.append(page.close)
             outputs.append(page.publisher)
             controls.append(page)
-        if source == "tap" and sys.stdin.isatty():
+        if source in ("tap", "listen") and sys.stdin.isatty():
             keys = KeyTaps()
             controls.append(keys)
             closers.append(keys.close)

@@ -61,6 +61,14 @@ class TempoSettable(Protocol):
 
 
 @runtime_checkable
+class Resyncable(Protocol):
+    """A clock that moves its own bar line (the listening clock): the beat nearest a moment starts a bar."""
+
+    def resync(self, at_seconds: float | None = None) -> None:
+        ...
+
+
+@runtime_checkable
 class Closable(Protocol):
     """A clock that holds a port, a thread or a session until closed."""
 

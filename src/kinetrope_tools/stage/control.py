@@ -136,6 +136,7 @@ MAKERS: dict[str, Callable[[tuple[Any, ...]], Command]] = {
     "tempo": _tempo,
     "blackout": lambda args: Blackout(_switch(args)),
     "home": lambda args: Home(_switch(args)),
+    "resync": lambda args: steering.Resync(time.monotonic()),
 }
 
 

@@ -13,7 +13,7 @@ from typing import Protocol
 
 import kinetrope
 
-from ..clocks import BPM_MAX, BPM_MIN, Clock, TempoSettable
+from ..clocks import BPM_MAX, BPM_MIN, Clock, Resyncable, TempoSettable
 from .rig import Rig
 from .show import Show
 
@@ -112,6 +112,8 @@ def apply(live: Steered, command: Command, now: float) -> None:
             raise ValueError("this clock's tempo is not set from here")
         bpm = live.clock.bpm_at(now) + command.by
         live.set_tempo(min(max(round(bpm, 3), BPM_MIN), BPM_MAX), now)
+    elif isinstance(command, Resync) and isinstance(live.clock, Resyncable):
+        live.clock.resync(at_seconds=command.at_seconds)  # the clock moves its own bar line, slewing
     elif isinstance(command, Resync):
         bar = show.beats_per_bar * kinetrope.PIPS_PER_BEAT
         pip = live.clock.pip_at(command.at_seconds) + live.pip_shift
