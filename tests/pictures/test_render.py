@@ -254,7 +254,7 @@ def test_music_command_help():
         (["{song}", "circle", "-o", "{tmp}/a.mp4", "--size", "big"], 2, "kinetrope render: error: argument --size: not a whole number: 'big'"),
         (["{song}", "circle", "-o", "{tmp}/a.mp4", "--start", "-1"], 2, "kinetrope render: error: argument --start: must be at least 0 seconds, not -1"),
         (["{song}", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: the following arguments are required: PATTERN"),
-        (["{tmp}/missing.wav", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/missing.wav: No such file or directory"),
+        (["{tmp}/missing.wav", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/missing.wav: no such file"),
         (["{tmp}/notes.txt", "circle", "-o", "{tmp}/a.mp4"], 1, "kinetrope render: error: {tmp}/notes.txt: not an audio file that can be read"),
         (["{song}", "circel", "-o", "{tmp}/a.mp4"], 2, "kinetrope render: error: unknown pattern 'circel'; did you mean circle?"),
         (["{song}", "circle", "-o", "{song}"], 1, "kinetrope render: error: {song}: the output would replace the song"),
