@@ -24,7 +24,9 @@ _TEMPLATES = {
     4: np.array([[1.0, 0.0, 1.0], [0.0, 1.0, 0.0], [0.5, 0.0, 0.2], [0.0, 1.0, 0.0]]),
     3: np.array([[1.0, 0.0, 1.0], [0.0, 1.0, 0.0], [0.0, 1.0, 0.0]]),
 }
-WEIGHTS = np.array([1.0, 1.0, 1.0])
+# The harmony's change weighs double: on the tuning half of the real songs the downbeat F-measure is
+# 0.68 with it so, 0.60 with the three alike.
+WEIGHTS = np.array([1.0, 1.0, 2.0])
 # The cost of a bar that starts where the running count does not put it, or of a change of meter.
 SWITCH_COST = 6.0
 # A song that starts on the bar line is likelier than one that starts on another beat.

@@ -135,8 +135,8 @@ def _precise(correlation: np.ndarray, tempo: float, low: float, high: float, fra
 
 
 # Below this share of the onsets between the beats (on the "e", "&" and "a"), a tempo's beats hold the
-# whole groove (bare four-on-the-floor kicks: 0.01-0.03; grooves at their own tempo: 0.25 and up).
-BARE_BEATS = 0.15
+# whole groove (reggae at twice its tempo: 0.02-0.11; a half-time bridge in a song at its own tempo: 0.14).
+BARE_BEATS = 0.125
 # Below this ratio between the low band's hits on alternate beats, the low drums skip every other beat.
 SKIPPED_BEATS = 0.35
 
