@@ -142,14 +142,17 @@ def madmom_peer(paths: list[pathlib.Path]) -> dict[str, tuple[np.ndarray, np.nda
         else:
             missing.append(path)
     if missing:
-        run = subprocess.run(
+        # One line a song as each is done, each cached at once: an interrupted run keeps what it did.
+        with subprocess.Popen(
             [str(MADMOM_VENV / "bin" / "python"), str(ROOT / "bench" / "madmom_peer.py"), *map(str, missing)],
-            capture_output=True, check=True,
-        )
-        for name, found in json.loads(run.stdout).items():
-            path = pathlib.Path(name)
-            (PEER_CACHE / f"madmom-{zlib.crc32(path.read_bytes()):08x}.json").write_text(json.dumps(found))
-            results[path.stem] = (np.array(found["beats"]), np.array(found["downbeats"]))
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+        ) as run:
+            assert run.stdout is not None
+            for line in run.stdout:
+                found = json.loads(line)
+                path = pathlib.Path(found["path"])
+                (PEER_CACHE / f"madmom-{zlib.crc32(path.read_bytes()):08x}.json").write_text(json.dumps(found))
+                results[path.stem] = (np.array(found["beats"]), np.array(found["downbeats"]))
     return results
 
 

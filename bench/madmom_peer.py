@@ -3,7 +3,9 @@ bench_beat_tracking.py: a recurrent network's beat and downbeat activations deco
 Bayesian network. It is a benchmark peer only, never a dependency of kinetrope: its trained models are
 licensed for non-commercial use.
 
-    build/madmom-venv/bin/python bench/madmom_peer.py SONG.flac ... > peers.json
+    build/madmom-venv/bin/python bench/madmom_peer.py SONG.flac ...
+
+prints one line of JSON a song, as each is done: {"path": ..., "beats": [...], "downbeats": [...]}.
 """
 
 import importlib.metadata
@@ -24,7 +26,6 @@ from madmom.features.downbeats import DBNDownBeatTrackingProcessor, RNNDownBeatP
 def main() -> None:
     activations = RNNDownBeatProcessor()
     decoder = DBNDownBeatTrackingProcessor(beats_per_bar=[3, 4], fps=100)
-    results = {}
     for path in sys.argv[1:]:
         audio, rate = soundfile.read(path, dtype="float32", always_2d=True)
         mono = audio.mean(axis=1)
@@ -34,8 +35,7 @@ def main() -> None:
         found = decoder(activations(signal))
         beats = found[:, 0] if len(found) else np.zeros(0)
         downbeats = found[found[:, 1] == 1, 0] if len(found) else np.zeros(0)
-        results[path] = {"beats": beats.tolist(), "downbeats": downbeats.tolist()}
-    json.dump(results, sys.stdout)
+        print(json.dumps({"path": path, "beats": beats.tolist(), "downbeats": downbeats.tolist()}), flush=True)
 
 
 if __name__ == "__main__":
