@@ -75,7 +75,7 @@ def score(beats: np.ndarray, downbeats: np.ndarray | None, truth: dict) -> Score
     f = mir_eval.beat.f_measure(ref, est)
     _, cmlt, _, amlt = mir_eval.beat.continuity(ref, est)
     downbeat_f = None
-    if truth.get("downbeats"):
+    if truth.get("downbeats") and downbeats is not None:
         known = mir_eval.beat.trim_beats(np.asarray(truth["downbeats"], dtype=float))
         found = mir_eval.beat.trim_beats(np.asarray(downbeats if downbeats is not None else [], dtype=float))
         downbeat_f = mir_eval.beat.f_measure(known, found) if len(found) else 0.0
