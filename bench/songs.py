@@ -372,8 +372,8 @@ def evaluation_set(keys: list[str], variation: int = 0) -> list[Case]:
     """One song per style at its genre's tempo, starting on varied beats of the bar after a varied
     lead-in; the trance song ramps from 130 to 142 BPM and the classic house song keeps its drums out
     for its first 8 seconds. A ``variation`` other than 0 draws another set of the same styles: each
-    tempo up to 5 % off its genre's (within 70-180 BPM, the
-    tracker's default range), and other starting beats, lead-ins and jitter."""
+    tempo up to 5 % off its genre's (kept within 70-180 BPM), and other starting beats, lead-ins and
+    jitter."""
     cases = []
     for index, key in enumerate(keys):
         seed = zlib.crc32(key.encode())
