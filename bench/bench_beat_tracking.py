@@ -198,7 +198,7 @@ def real_set(args: argparse.Namespace) -> None:
     if args.songs:
         songs = {name: entry for name, entry in songs.items() if name in args.songs.split(",")}
     halves = ("tune", "held-out") if args.half == "both" else (args.half,)
-    trackers = ["kinetrope", "librosa"]
+    trackers = ["kinetrope"] + ([] if args.no_peers else ["librosa"])
     madmom_results: dict[str, tuple[np.ndarray, np.ndarray]] = {}
     if not args.no_peers:
         why = madmom_ready()
@@ -270,7 +270,7 @@ def synth_set(args: argparse.Namespace) -> None:
         chosen = set(args.styles.split(","))
         cases = [case for case in cases if case.key in chosen]
     print(f"\n== synthesized set: {len(cases)} styles, {SECONDS:g} s excerpts (kinetrope | librosa)")
-    collected: dict[str, list[Score]] = {"kinetrope": [], "librosa": []}
+    collected: dict[str, list[Score]] = {"kinetrope": []} if args.no_peers else {"kinetrope": [], "librosa": []}
     variants = {name: [] for name in tracking.Steps.switches()} if args.steps else {}
     for case in cases:
         audio, rate, truth = cached_song(case, grooves[case.key], SECONDS)
