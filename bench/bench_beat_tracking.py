@@ -269,7 +269,7 @@ def synth_set(args: argparse.Namespace) -> None:
     if args.styles:
         chosen = set(args.styles.split(","))
         cases = [case for case in cases if case.key in chosen]
-    print(f"\n== synthesized set: {len(cases)} styles, {SECONDS:g} s excerpts (kinetrope | librosa)")
+    print(f"\n== synthesized set: {len(cases)} styles, {SECONDS:g} s excerpts (kinetrope{'' if args.no_peers else ' | librosa'})")
     collected: dict[str, list[Score]] = {"kinetrope": []} if args.no_peers else {"kinetrope": [], "librosa": []}
     variants = {name: [] for name in tracking.Steps.switches()} if args.steps else {}
     for case in cases:
