@@ -43,7 +43,6 @@ import songs as synth
 from kinetrope_tools.clocks import BeatFollower, SlewedLine
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-SCORES = ROOT / "src" / "data" / "families" / "beat_grooves.cpp"
 BUILD = ROOT / "build" / "listening"
 RATE = 48000
 BLOCK = 512
@@ -471,7 +470,7 @@ def main() -> None:
     parser.add_argument("--no-peer", action="store_true", help="do not run aubio")
     parser.add_argument("--no-steps", action="store_true", help="skip the tempo steps and breakdowns")
     args = parser.parse_args()
-    grooves = synth.read_grooves(SCORES)
+    grooves = synth.read_grooves()
     cases = synth.evaluation_set(list(grooves))
     if args.styles:
         chosen = set(args.styles.split(","))

@@ -187,10 +187,11 @@ class Song:
     sample_rate: int
     beats: np.ndarray
     downbeat: int
+    beats_per_bar: int = 4
     downbeats: np.ndarray = field(init=False)
 
     def __post_init__(self) -> None:
-        self.downbeats = self.beats[self.downbeat :: 4]
+        self.downbeats = self.beats[self.downbeat :: self.beats_per_bar]
 
     def write(self, path: str | pathlib.Path) -> None:
         """Writes the audio in the format the file's extension names (WAV, FLAC, OGG, MP3, ...)."""
@@ -222,19 +223,22 @@ def render(
     bed: bool = True,
     seed: int = 0,
     sample_rate: int = 22050,
+    beats_per_bar: int = 4,
 ) -> Song:
     """Plays ``groove`` for ``seconds``: the first beat at ``lead_seconds`` is beat ``start_beat`` (0-3) of
     its bar; the tempo moves linearly from ``bpm`` to ``bpm_end`` (default: steady); the drums stay out
     for the first ``drumless_seconds`` while the bass and pad play; every drum hit lands a random few
-    milliseconds (standard deviation ``jitter_ms``) off the grid."""
-    if not (bpm > 0 and seconds > 0 and 0 <= start_beat < 4):
-        raise ValueError("bpm and seconds must be positive and start_beat one of 0, 1, 2, 3")
+    milliseconds (standard deviation ``jitter_ms``) off the grid. The bed's chords and bass roots
+    change every ``beats_per_bar`` beats (a waltz's groove has a period of three beats)."""
+    if not (bpm > 0 and seconds > 0 and 0 <= start_beat < beats_per_bar):
+        raise ValueError("bpm and seconds must be positive and start_beat a beat of the bar")
+    bar_pips = beats_per_bar * PIPS_PER_BEAT
     rng = np.random.default_rng(seed)
     sr = sample_rate
     table_t, table_position = _beat_clock(seconds, bpm, bpm_end or bpm, lead_seconds)
     last_beat = math.floor(np.interp(seconds, table_t, table_position))
     beats = np.interp(np.arange(0, last_beat + 1), table_position, table_t)
-    downbeat = (4 - start_beat) % 4
+    downbeat = (beats_per_bar - start_beat) % beats_per_bar
 
     def time_of(pips: np.ndarray) -> np.ndarray:
         # Pips count from the bar line before the first beat.
@@ -250,8 +254,8 @@ def render(
         if end > start:
             out[start:end] += gain * sound[: end - start]
 
-    bars = math.ceil((last_beat + start_beat + 1) / 4) + 1
-    total_pips = bars * PIPS_PER_BAR
+    bars = math.ceil((last_beat + start_beat + 1) / beats_per_bar) + 1
+    total_pips = bars * bar_pips
     sounds = _drum_sounds(sr, rng)
     for lane, hits in groove.lanes.items():
         if lane == "bass":
@@ -264,7 +268,8 @@ def render(
                     jitter = float(np.clip(rng.normal(0.0, jitter_ms), -2.5 * jitter_ms, 2.5 * jitter_ms))
                     add(sound, at + jitter / 1000.0, weight * rng.uniform(0.9, 1.0))
     if bed:
-        bass_hits = groove.lanes.get("bass") or _repeat_bar(_BED_BASS, groove.period)
+        bed_bass = _BED_BASS if beats_per_bar == 4 else _BED_BASS[:1]
+        bass_hits = groove.lanes.get("bass") or _repeat_bar(bed_bass, groove.period, bar_pips)
         starts = [repeat + pip for repeat in range(0, total_pips, groove.period) for pip, _ in bass_hits]
         weights = [weight for _ in range(0, total_pips, groove.period) for _, weight in bass_hits]
         times = time_of(np.array(starts, dtype=float))
@@ -272,19 +277,57 @@ def render(
             if at >= seconds:
                 break
             following = times[index + 1] if index + 1 < len(times) else at + 0.5
-            root = _ROOTS[int(starts[index] // PIPS_PER_BAR) % len(_ROOTS)]
+            root = _ROOTS[int(starts[index] // bar_pips) % len(_ROOTS)]
             add(_bass_note(sr, root, max(0.05, min(0.6, following - at))), float(at), 0.8 * weight)
         for bar in range(bars):
-            begin, end = time_of(np.array([bar * PIPS_PER_BAR, (bar + 1) * PIPS_PER_BAR], dtype=float))
+            begin, end = time_of(np.array([bar * bar_pips, (bar + 1) * bar_pips], dtype=float))
             if begin < seconds:
                 add(_pad_chord(sr, _ROOTS[bar % len(_ROOTS)], float(end - begin) + 0.2, rng), float(begin), 1.0)
     audio = out[: int(sr * seconds)]
     peak = float(np.max(np.abs(audio))) or 1.0
-    return Song((audio * (0.9 / peak)).astype(np.float32), sr, beats[beats < seconds], downbeat)
+    return Song((audio * (0.9 / peak)).astype(np.float32), sr, beats[beats < seconds], downbeat, beats_per_bar)
 
 
-def _repeat_bar(hits: tuple[tuple[int, float], ...], period: int) -> tuple[tuple[int, float], ...]:
-    return tuple((bar + pip, weight) for bar in range(0, period, PIPS_PER_BAR) for pip, weight in hits)
+def _repeat_bar(
+    hits: tuple[tuple[int, float], ...], period: int, bar_pips: int = PIPS_PER_BAR
+) -> tuple[tuple[int, float], ...]:
+    return tuple((bar + pip, weight) for bar in range(0, period, bar_pips) for pip, weight in hits)
+
+
+def splice(first: Song, second: Song, at_beat: int, *, crossfade_beats: int = 0) -> Song:
+    """``first`` up to its beat ``at_beat``, then ``second`` from its first beat on, that beat landing
+    on ``first``'s beat ``at_beat``: a tempo change between sections, or (with ``crossfade_beats``) a
+    DJ's mix, where ``first`` fades out over that many of its beats while ``second`` fades in. The
+    truth is ``first``'s beats before the splice and ``second``'s from it on. Both songs must share a
+    sample rate and a meter."""
+    if first.sample_rate != second.sample_rate or first.beats_per_bar != second.beats_per_bar:
+        raise ValueError("the two songs must share a sample rate and a meter")
+    sr = first.sample_rate
+    at = float(first.beats[at_beat])
+    offset = at - float(second.beats[0])
+    start = int(round(offset * sr))
+    fade_end = float(first.beats[min(at_beat + crossfade_beats, len(first.beats) - 1)])
+    fade = int(round((fade_end - at) * sr))
+    cut = int(round(at * sr))
+    length = max(len(first.audio), start + len(second.audio))
+    out = np.zeros(length, dtype=np.float32)
+    head = first.audio[: cut + fade].copy()
+    if fade:
+        head[cut : cut + fade] *= np.linspace(1.0, 0.0, fade)[: len(head[cut : cut + fade])]
+    out[: len(head)] += head
+    tail = second.audio[max(0, -start) :].copy()
+    begin = max(0, start)
+    if fade:
+        rise = cut - begin + fade
+        tail[:rise] *= np.concatenate([np.zeros(max(0, cut - begin)), np.linspace(0.0, 1.0, fade)])[: len(tail[:rise])]
+    else:
+        tail[: max(0, cut - begin)] = 0.0
+    out[begin : begin + len(tail)] += tail
+    beats = np.concatenate([first.beats[:at_beat], second.beats + offset])
+    # The bars carry on across the splice: the second song's first beat keeps its place in the bar.
+    downbeat = first.downbeat if first.downbeat < at_beat else at_beat + second.downbeat
+    peak = float(np.max(np.abs(out))) or 1.0
+    return Song((out * (0.9 / peak)).astype(np.float32), sr, beats[beats < length / sr], downbeat, first.beats_per_bar)
 
 
 # --- the evaluation set -----------------------------------------------------------------------------
@@ -329,8 +372,8 @@ def evaluation_set(keys: list[str], variation: int = 0) -> list[Case]:
     """One song per style at its genre's tempo, starting on varied beats of the bar after a varied
     lead-in; the trance song ramps from 130 to 142 BPM and the classic house song keeps its drums out
     for its first 8 seconds. A ``variation`` other than 0 draws another set of the same styles: each
-    tempo up to 5 % off its genre's (within 70-180 BPM, the
-    tracker's default range), and other starting beats, lead-ins and jitter."""
+    tempo up to 5 % off its genre's (kept within 70-180 BPM), and other starting beats, lead-ins and
+    jitter."""
     cases = []
     for index, key in enumerate(keys):
         seed = zlib.crc32(key.encode())

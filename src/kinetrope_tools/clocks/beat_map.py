@@ -41,7 +41,7 @@ from .tempo import BPM_MAX, BPM_MIN
 # this many float steps of their own size cannot hold 64 distinct pips.
 _MIN_STEPS_PER_BEAT = 1024
 
-_KEYS = ("beats", "downbeat", "offset")
+_KEYS = ("beats", "downbeat", "offset", "bars")
 # Ten hours at 300 bpm is under 4 MiB of JSON; anything far larger is not a map.
 _LARGEST_FILE = 64 * 2**20
 # One gap between beats, in beats of the map's tempo (see above).
@@ -105,6 +105,16 @@ def _whole(value: Any, name: str) -> int:
         raise BeatMapError(f"{name} must be a whole number, not {type(value).__name__}") from None
 
 
+def _bar_starts(bars: Any, count: int) -> tuple[int, ...]:
+    """The indices of the beats bars start on: whole, ascending, each the index of a beat."""
+    starts = tuple(_whole(value, "a bar's beat") for value in bars)
+    if any(not 0 <= start < count for start in starts):
+        raise BeatMapError(f"bars must be indices of beats (0 to {count - 1})")
+    if any(later <= earlier for earlier, later in zip(starts, starts[1:])):
+        raise BeatMapError("bars must be ascending beat indices")
+    return starts
+
+
 class BeatMap:
     """Pips from the measured beat times (seconds, ascending) of a track.
 
@@ -113,8 +123,12 @@ class BeatMap:
     gives the track's own time in seconds.
     """
 
-    def __init__(self, beats: Sequence[float] | npt.NDArray[Any], *, offset: int = 0, downbeat: int = 0) -> None:
+    def __init__(
+        self, beats: Sequence[float] | npt.NDArray[Any], *, offset: int = 0, downbeat: int = 0,
+        bars: Sequence[int] | None = None,
+    ) -> None:
         times = _beat_times(beats)
+        self._bars = None if bars is None else _bar_starts(bars, len(times))
         self._beats = times
         self._times: list[float] = times.tolist()
         self._steps: list[float] = np.diff(times).tolist()
@@ -136,6 +150,14 @@ class BeatMap:
     def bpm(self) -> float:
         """The median tempo: 60 over the median time between beats."""
         return self._bpm
+
+    @property
+    def bars(self) -> tuple[int, ...]:
+        """The index of every beat a bar starts on: as tracked, or (for a map that does not say)
+        every fourth beat from the first downbeat."""
+        if self._bars is not None:
+            return self._bars
+        return tuple(range(self._downbeat % 4, len(self._times), 4))
 
     @property
     def downbeat(self) -> int:
@@ -214,7 +236,10 @@ class BeatMap:
     # -- files
 
     def to_json(self) -> dict[str, Any]:
-        return {"beats": self._times, "downbeat": self._downbeat, "offset": self._offset}
+        document: dict[str, Any] = {"beats": self._times, "downbeat": self._downbeat, "offset": self._offset}
+        if self._bars is not None:
+            document["bars"] = list(self._bars)
+        return document
 
     def save(self, path: str | os.PathLike[str]) -> None:
         """Writes the map as JSON, whole or not at all.
@@ -266,8 +291,11 @@ class BeatMap:
         if not isinstance(beats, list) or not all(
                 isinstance(t, (int, float)) and not isinstance(t, bool) for t in beats):
             raise BeatMapError('"beats" must be a list of times in seconds')
+        bars = document.get("bars")
+        if bars is not None and not isinstance(bars, list):
+            raise BeatMapError('"bars" must be a list of beat indices')
         return cls(beats, offset=_whole(document.get("offset", 0), "offset"),
-                   downbeat=_whole(document.get("downbeat", 0), "downbeat"))
+                   downbeat=_whole(document.get("downbeat", 0), "downbeat"), bars=bars)
 
     def __repr__(self) -> str:
         return (f"BeatMap(<{len(self._times)} beats from {self._times[0]:.3f} s to {self._times[-1]:.3f} s, "

@@ -27,6 +27,7 @@ from ..base.files import check_replaceable, replacing
 from ..base.instances import library_or_none
 from ..base.optional import require
 from ..clocks import Clock
+from ..music.audio import AudioStream
 from ..patterns.arrays import rows
 from .frames import frames
 from .layout import Layout, layout_for
@@ -113,70 +114,6 @@ def _check_song(song: pathlib.Path) -> None:
         raise SongError(f"{song}: not a file")
 
 
-class _Song:
-    """The song's audio from ``start`` for ``seconds`` (or to its end), as float slices at one AAC rate."""
-
-    def __init__(self, path: pathlib.Path, start: float, seconds: float | None) -> None:
-        av = require("av", "kinetrope render")
-
-        self.path = path
-        try:
-            self.container = av.open(str(path))
-        except av.error.FileNotFoundError:
-            raise FileNotFoundError(2, "No such file or directory", str(path)) from None
-        except (av.error.FFmpegError, OSError) as error:
-            raise ValueError(f"{path}: not an audio file that can be read ({_reason(error)})") from None
-        if not self.container.streams.audio:
-            self.container.close()
-            raise ValueError(f"{path}: has no audio")
-        self.stream = self.container.streams.audio[0]
-        rate = self.stream.codec_context.sample_rate or 48000
-        self.rate = rate if rate in AAC_RATES else 48000
-        self.layout = "mono" if self.stream.codec_context.layout.nb_channels == 1 else "stereo"
-        self.first = round(start * self.rate)
-        self.end = None if seconds is None else self.first + round(seconds * self.rate)
-        self.start = start
-
-    def estimated_seconds(self) -> float | None:
-        """The segment's length as the container tells it before decoding, or None if it does not."""
-        if self.container.duration is None:
-            return None
-        length = float(self.container.duration) / 1_000_000 - self.start
-        if self.end is not None:
-            length = min(length, (self.end - self.first) / self.rate)
-        return length
-
-    def slices(self) -> Iterator[np.ndarray]:
-        """(channels, n) float32 slices of the segment, in order."""
-        av = require("av", "kinetrope render")
-
-        resampler = av.AudioResampler(format="fltp", layout=self.layout, rate=self.rate)
-        position = 0  # samples of the whole song decoded so far
-        try:
-            for frame in self._decoded():
-                for out in resampler.resample(frame):
-                    array = out.to_ndarray()
-                    begin, position = position, position + array.shape[1]
-                    low = max(self.first, begin) - begin
-                    high = array.shape[1] if self.end is None else min(self.end, position) - begin
-                    if high > low:
-                        yield array[:, low:high]
-                    if self.end is not None and position >= self.end:
-                        return
-        except av.error.FFmpegError as error:
-            raise ValueError(f"{self.path}: the audio cannot be decoded ({_reason(error)})") from None
-
-    def _decoded(self) -> Iterator[Any]:
-        yield from self.container.decode(self.stream)
-        yield None  # flushes the resampler
-
-    def close(self) -> None:
-        self.container.close()
-
-
-def _reason(error: BaseException) -> str:
-    text = getattr(error, "strerror", None) or str(error)
-    return str(text).strip().rstrip(".")
 
 
 def _beat_map_of(song: pathlib.Path) -> Clock:
@@ -270,7 +207,7 @@ def render(
     _check_song(song)
     if output.exists() and os.path.samefile(song, output):
         raise RenderError(f"{output}: the output would replace the song")
-    audio = _Song(song, start, seconds)
+    audio = AudioStream(song, start=start, seconds=seconds, rates=AAC_RATES)
     try:
         estimate = audio.estimated_seconds()
         if estimate is not None and estimate <= 0:
@@ -296,7 +233,7 @@ def render(
 
 def _write(
     box: Any,
-    audio: _Song,
+    audio: AudioStream,
     pictures: Iterator[Any],
     layout: Layout,
     fps: int,
