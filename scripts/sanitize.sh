@@ -12,7 +12,7 @@ cd "$project_root"
 # The browser and type-checker tests run other programs (Chromium, mypy),
 # which would inherit the preloaded runtime; what they ask of the module the
 # other tests cover. The music and stage tests run heavy third-party native
-# code (librosa and numba, PyAV, OLA, network namespaces) under that runtime
+# code (librosa and numba, PyAV, OLA, JACK, network namespaces) under that runtime
 # and ask nothing of the module's C++ beyond sample(), which the other tests
 # cover.
 run_sanitized -m pytest -q -p no:cacheprovider \
