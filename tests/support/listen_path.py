@@ -9,14 +9,13 @@ from __future__ import annotations
 import ctypes.util
 import functools
 import importlib.util
-import json
 import os
 import pathlib
 import shutil
-import subprocess
 import sys
 
 import pytest
+from namespaces import namespace_problem, run_in_namespace
 
 SCENARIOS = pathlib.Path(__file__).with_name("listen_scenarios.py")
 
@@ -26,15 +25,10 @@ def _missing() -> str | None:
     for program in ("jackd", "jack-play", "jack_connect", "jack_wait", "unshare"):
         if shutil.which(program) is None:
             return f"{program} is not installed (jackd2, jack-tools)"
-    if os.geteuid() != 0:
-        return "a private network namespace (unshare -n) needs root"
     # Looked for, not loaded: PortAudio would start looking for audio servers in this process.
     if importlib.util.find_spec("sounddevice") is None or ctypes.util.find_library("portaudio") is None:
         return "sounddevice or PortAudio (libportaudio2) is not installed"
-    probe = subprocess.run(["unshare", "-n", "true"], capture_output=True, text=True)
-    if probe.returncode != 0:
-        return f"unshare -n is not permitted here: {probe.stderr.strip()}"
-    return None
+    return namespace_problem()
 
 
 def run_scenario(name: str, timeout: float = 120, **params: object) -> dict:
@@ -42,10 +36,4 @@ def run_scenario(name: str, timeout: float = 120, **params: object) -> dict:
     if problem:
         pytest.skip(problem)
     environment = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
-    completed = subprocess.run(
-        ["unshare", "-n", sys.executable, str(SCENARIOS), name, json.dumps(params)],
-        capture_output=True, text=True, timeout=timeout, env=environment,
-    )
-    if completed.returncode != 0:
-        raise AssertionError(f"scenario {name} failed ({completed.returncode}):\n{completed.stderr[-3000:]}")
-    return json.loads(completed.stdout.strip().splitlines()[-1])
+    return run_in_namespace(SCENARIOS, name, params, timeout=timeout, env=environment)

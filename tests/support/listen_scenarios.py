@@ -8,7 +8,7 @@ PortAudio input records what arrived with its own timestamps: the first loud
 sample places the file on the monotonic clock, and with it every true beat.
 The last line printed is JSON with what was measured.
 
-    python listen_scenarios.py NAME JSON-PARAMETERS
+    python listen_scenarios.py NAME < JSON-PARAMETERS
 """
 
 from __future__ import annotations
@@ -20,6 +20,7 @@ import subprocess
 import sys
 import threading
 import time
+from namespaces import read_params
 
 SERVER = f"kinetrope-test-{os.getpid()}"
 # Set before PortAudio starts: it finds JACK servers by this name, and must never start one itself.
@@ -183,6 +184,6 @@ if __name__ == "__main__":
     import faulthandler
 
     faulthandler.dump_traceback_later(90, exit=True)
-    name, parameters = sys.argv[1], json.loads(sys.argv[2])
+    name, parameters = read_params()
     result = {"follow": follow, "refused": refused, "command": command}[name](parameters)
     print(json.dumps(result))

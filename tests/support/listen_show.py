@@ -33,7 +33,7 @@ def _beats_from(song: songs.Song, count: int, first: int = 0) -> tuple[np.ndarra
 
 def show(key: str = "house_classic", bpm: float = 124.0, *, steady: int = 24, stepped: int = 24,
          breakdown: int = 16, drop: int = 12, step: float = 1.06) -> Show:
-    groove = songs.read_grooves(songs_scores())[key]
+    groove = songs.read_grooves()[key]
     faster = bpm * step
     seconds = (steady + 2) * 60 / bpm + 1
     first = songs.render(groove, bpm, seconds, seed=1, sample_rate=RATE, lead_seconds=0.05)
@@ -59,12 +59,6 @@ def show(key: str = "house_classic", bpm: float = 124.0, *, steady: int = 24, st
         at += len(sound) / RATE
     audio.append(np.zeros(RATE // 2, dtype=np.float32))
     return Show(np.concatenate(audio), np.array(beats), marks, {"steady": bpm, "step": faster})
-
-
-def songs_scores():
-    import pathlib
-
-    return pathlib.Path(songs.__file__).resolve().parents[1] / "src" / "data" / "families" / "beat_grooves.cpp"
 
 
 def crossings(readings: list) -> np.ndarray:

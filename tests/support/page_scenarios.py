@@ -1,6 +1,6 @@
 """Scenarios for the page's tests, each run by page_net.py in a network namespace of its own.
 
-    python page_scenarios.py NAME PARAMS_JSON
+    python page_scenarios.py NAME < PARAMS_JSON
 
 brings up loopback and olad (see stage_scenarios.py), starts ``kinetrope
 live --page``, opens the page in headless Chromium through Playwright and
@@ -24,6 +24,7 @@ import time
 from typing import Any
 
 from stage_scenarios import Olad, missing, sh
+from namespaces import read_params
 
 PAGE_PORT = 8740
 # Drawn by the page, read back from it: what the point of each fixture shows.
@@ -381,9 +382,9 @@ def overtime(signum: int, frame: Any) -> None:
 if __name__ == "__main__":
     # Out of time, the scenario still stops what it started (its finally blocks run).
     signal.signal(signal.SIGALRM, overtime)
-    signal.alarm(int(json.loads(sys.argv[2]).get("deadline", 200)))
+    scenario, params = read_params()
+    signal.alarm(int(params.get("deadline", 200)))
     sh("ip", "link", "set", "lo", "up")
-    scenario, params = sys.argv[1], json.loads(sys.argv[2])
     try:
         import playwright  # noqa: F401
     except ImportError:

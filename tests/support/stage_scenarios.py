@@ -1,6 +1,6 @@
-"""Scenarios for the stage tests, each run by tests/stage_net.py in a network namespace of its own.
+"""Scenarios for the stage tests, each run by tests/support/namespaces.py in a network namespace of its own.
 
-    python stage_scenarios.py live PARAMS_JSON   (or - to read it from stdin)
+    python stage_scenarios.py live < PARAMS_JSON
 
 brings up loopback (and, for olad, an interface of its own at 127.0.1.1),
 starts what PARAMS asks for (olad with its ports patched, OSC receivers,
@@ -23,6 +23,7 @@ import threading
 import time
 import urllib.request
 from typing import Any
+from namespaces import read_params
 
 
 def sh(*command: str) -> None:
@@ -215,6 +216,5 @@ def live(params: dict[str, Any]) -> dict[str, Any]:
 
 
 if __name__ == "__main__":
-    # PARAMS_JSON "-": read from stdin (a long list of control messages is too long for a command line).
-    scenario, params = sys.argv[1], json.loads(sys.stdin.read() if sys.argv[2] == "-" else sys.argv[2])
+    scenario, params = read_params()
     print(json.dumps({"live": live}[scenario](params)))
