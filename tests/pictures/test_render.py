@@ -16,7 +16,7 @@ import soundfile
 from kinetrope_tools import sample_many
 from kinetrope_tools.clocks import BeatMap, FixedTempo
 from kinetrope_tools.pictures import render as render_module
-from kinetrope_tools.pictures.frames import frames
+from kinetrope_tools.pictures.frames import frames, shown_tempo
 from kinetrope_tools.pictures.layout import layout_for
 from kinetrope_tools.pictures.painter import POINT, Painter
 from kinetrope_tools.pictures.render import render
@@ -319,3 +319,17 @@ def test_music_command_ended_by_a_signal_leaves_no_partial_file(tmp_path, signum
             process.kill()
     assert process.returncode == -signum, errors
     assert list(out.iterdir()) == []
+
+
+def test_the_tempo_shown_is_steady_where_the_beats_wobble():
+    # A steady 127.3 BPM whose tracked beats wobble by 4 ms either way: beat to beat the tempo reads from
+    # 126.3 to 128.3; the frames show the average over eight beats.
+    period = 60 / 127.3
+    beats = np.arange(64) * period + np.where(np.arange(64) % 2, 0.004, -0.004)
+    clock = BeatMap(beats)
+    moments = np.linspace(beats[8], beats[-8], 200)
+    wobble = [clock.bpm_at(t) for t in moments]
+    shown = [shown_tempo(clock, t, clock.pip_at(t)) for t in moments]
+    assert max(wobble) - min(wobble) > 1.5
+    assert max(shown) - min(shown) < 0.05 and abs(np.mean(shown) - 127.3) < 0.05
+    assert shown_tempo(FixedTempo(124.0), 1.0, 132) == pytest.approx(124.0)

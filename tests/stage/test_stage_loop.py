@@ -186,7 +186,7 @@ class BrokenClock(FixedTempo):
 def test_a_clock_with_no_pip_to_give_holds_the_last_good_pip(fault):
     recorder = Recorder()
     live = live_of(recorder, BrokenClock(fault, time.monotonic() + 0.2))
-    stats = live.run(0.5)
+    stats = live.run(0.8)  # the fault's frames are most of the run, so a loaded machine still sends several
     assert stats.frames >= 10
     held = [x for _, (x, _, _), _ in recorder.frames[:-1] if True]
     assert held[-1] == held[-2] == held[-3]  # the last good pip, held
@@ -320,3 +320,24 @@ def test_an_sacn_output_for_a_show_of_osc_points_only_sends_nothing():
     finally:
         output.close()
     assert stats.frames >= 5 and stats.send_errors == 0 and said == []
+
+
+class EndOfPips(FixedTempo):
+    """A fixed tempo whose pips, from a given moment, pass the 32-bit range (a clock run for weeks at 999 bpm)."""
+
+    def __init__(self, from_seconds: float) -> None:
+        super().__init__(120, beat_zero_seconds=time.monotonic())
+        self.from_seconds = from_seconds
+
+    def pip_at(self, seconds: float):
+        if seconds >= self.from_seconds:
+            raise ValueError(f"{seconds} s is outside the 32-bit pip range")
+        return super().pip_at(seconds)
+
+
+def test_a_clock_past_the_end_of_its_pips_is_said_once_and_the_show_holds():
+    said: list[str] = []
+    recorder = Recorder()
+    stats = live_of(recorder, EndOfPips(time.monotonic() + 0.2), said=said).run(0.6)
+    assert stats.frames >= 20
+    assert len(said) == 1 and said[0].startswith("the clock has no pip for this time (") and "32-bit" in said[0]

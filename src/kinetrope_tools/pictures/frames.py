@@ -11,12 +11,25 @@ from collections.abc import Iterator
 import numpy as np
 from PIL import Image
 
-from ..base.pips import PIP_MIN
+from ..base.pips import PIP_MIN, PIPS_PER_BEAT
 from ..clocks import Clock
 from ..patterns.arrays import sample_many
 from .painter import TRAIL_PIPS, TRAIL_STEP, Painter
 
 FRAMES_PER_BLOCK = 128  # frames whose offsets are looked up at once
+TEMPO_BEATS = 8  # the tempo shown is the average over this many beats around the frame
+
+
+def shown_tempo(clock: Clock, seconds: float, pip: int) -> float:
+    """The tempo a frame shows: over the ``TEMPO_BEATS`` beats around ``pip``, so the beat-to-beat wobble of
+    a tracked song's beats does not make the figure flicker; the clock's own tempo where those beats lie
+    past its pips."""
+    half = TEMPO_BEATS // 2 * PIPS_PER_BEAT
+    try:
+        span = clock.seconds_at(pip + half) - clock.seconds_at(pip - half)
+    except (ValueError, ArithmeticError):
+        span = 0.0
+    return TEMPO_BEATS * 60.0 / span if span > 0 else clock.bpm_at(seconds)
 
 
 def frames(painter: Painter, clock: Clock, *, fps: int, start: float = 0.0) -> Iterator[Image.Image]:
@@ -50,7 +63,7 @@ def frames(painter: Painter, clock: Clock, *, fps: int, start: float = 0.0) -> I
     while True:
         times = [start + k / fps for k in range(first, first + FRAMES_PER_BLOCK)]
         pips = np.array([clock.pip_at(t) for t in times], dtype=np.int64)
-        bpms = [clock.bpm_at(t) for t in times]
+        bpms = [shown_tempo(clock, t, int(p)) for t, p in zip(times, pips)]
         trail_pips = np.maximum(pips[:, None] + back[None, :], PIP_MIN)  # the trail of pip -2**31 stays in range
         points, trails, depths = [], [], []
         for index, name in enumerate(painter.names):

@@ -212,6 +212,7 @@ class Live:
         self.home = False
         self.blackout = False
         self.pip = 0
+        self._unplaced = False  # whether the clock's last answer was no pip (said once until it answers again)
         self.pip_shift = 0  # pips added to the clock's, to move the bar line
         self.frozen: int | None = None  # the pip every fixture holds at while frozen
         self.bpm = math.nan
@@ -330,8 +331,14 @@ class Live:
         try:
             pip = self.clock.pip_at(seconds) + self.pip_shift
             bpm = self.clock.bpm_at(seconds)
-        except (ValueError, ArithmeticError):
-            return self.pip  # a time the clock cannot place: hold the last pip
+        except (ValueError, ArithmeticError) as error:
+            # A time the clock cannot place (past the end of the 32-bit pips, say): hold the last pip,
+            # and say so once rather than go quiet on a frozen show.
+            if not self._unplaced:
+                self._unplaced = True
+                self.reports.say(f"the clock has no pip for this time ({error}): holding pip {self.pip}")
+            return self.pip
+        self._unplaced = False
         # A clock fed a tempo that is no number (a Link peer's NaN) has no pip to give either.
         if isinstance(pip, int) and PIP_MIN <= pip <= PIP_MAX:
             self.pip = pip
