@@ -1,0 +1,181 @@
+"""Trains the beat network that kinetrope_tools/clocks/beat_activation.py runs, and writes its weights.
+
+Runs in a venv of its own with PyTorch on the CPU (the package itself needs only numpy to run it):
+
+    python -m venv build/train-venv && build/train-venv/bin/pip install torch==2.13.0 numpy
+    .venv/bin/python train/beat_data.py                    # the songs' features and beats
+    build/train-venv/bin/python train/beat_net.py --kind offline
+    build/train-venv/bin/python train/beat_net.py --kind live
+
+Every crop of a song is stretched in time by a random factor (other tempi) and shifted in level; a
+few songs of the data are kept out of training to watch the loss on music the net has not seen.
+The weights go to src/kinetrope_tools/clocks/beat_net/KIND.npz.
+"""
+
+from __future__ import annotations
+
+import argparse
+import pathlib
+import time
+
+import numpy as np
+import torch
+from torch import nn
+from torch.nn import functional
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+DATA = ROOT / "build" / "train" / "beat_data.npz"
+OUT = ROOT / "src" / "kinetrope_tools" / "clocks" / "beat_net"
+DILATIONS = (1, 2, 4, 8, 16, 32, 64)
+CROP = 1000  # frames: 10 s
+STRETCH = (0.8, 1.25)
+LEVEL = (-1.5, 1.0)  # log10 of power: -15 to +10 dB
+# Songs kept out of training, by name, to watch the loss on.
+WATCHED = (
+    "freedoom_ampie", "freedoom_ddtbl3", "freedoom_romer2", "hydrogen_gm_kit_demo3", "openmsx_boogi_marabi_redfarn",
+    "openmsx_chuggachugga", "openmsx_moo_redfarn", "openmsx_ttsong_iv_imuh3", "openmsx_harp_harmony", "freedoom_stlks2",
+)
+# Each crop's spectrum is tilted by up to this much (log10 of power) from its lowest band to its highest:
+# another mix, another room.
+TILT = 0.6
+
+
+class Net(nn.Module):
+    def __init__(self, channels: int, causal: bool) -> None:
+        super().__init__()
+        self.causal = causal
+        self.first = nn.Conv1d(80, channels, 3)
+        self.blocks = nn.ModuleList(nn.Conv1d(channels, channels, 3, dilation=d) for d in DILATIONS)
+        self.dropout = nn.Dropout(0.15)
+        self.out = nn.Conv1d(channels, 2, 1)
+
+    def pad(self, x: torch.Tensor, dilation: int) -> torch.Tensor:
+        return functional.pad(x, (2 * dilation, 0) if self.causal else (dilation, dilation))
+
+    def forward(self, x: torch.Tensor) -> torch.Tensor:
+        h = functional.elu(self.first(self.pad(x, 1)))
+        for block, dilation in zip(self.blocks, DILATIONS):
+            h = h + self.dropout(functional.elu(block(self.pad(h, dilation))))
+        return self.out(h)
+
+
+class Songs:
+    def __init__(self, path: pathlib.Path) -> None:
+        data = np.load(path)
+        self.features = data["features"]
+        starts, names = data["starts"], [str(n) for n in data["names"]]
+        beat_starts, beats = data["beat_starts"], data["beats"]
+        down_starts, downs = data["downbeat_starts"], data["downbeats"]
+        self.songs = []
+        for i, name in enumerate(names):
+            self.songs.append({
+                "name": name, "first": int(starts[i]), "length": int(starts[i + 1] - starts[i]),
+                "beats": beats[beat_starts[i] : beat_starts[i + 1]].astype(float),
+                "downbeats": downs[down_starts[i] : down_starts[i + 1]].astype(float),
+                "bars": bool(data["has_bars"][i]), "real": "@" not in name,
+            })
+        self.mean = self.features.mean(axis=0)
+        self.spread = self.features.std(axis=0) + 1e-3
+
+    def crop(self, song: dict, rng: np.random.Generator, *, stretch: float, lookahead: int):  # type: ignore[no-untyped-def]
+        span = int(CROP * stretch) + 2
+        start = int(rng.integers(0, max(1, song["length"] - span)))
+        positions = start + np.arange(CROP) * stretch
+        index = np.clip(positions.astype(int), 0, song["length"] - 2)
+        part = positions - index
+        frames = self.features[song["first"] + index] * (1 - part)[:, None] + self.features[song["first"] + index + 1] * part[:, None]
+        frames = frames.copy()
+        frames[:, :40] += rng.uniform(*LEVEL) + np.linspace(-1.0, 1.0, 40) * rng.uniform(-TILT, TILT)
+        frames = (frames - self.mean) / self.spread
+        targets = np.zeros((2, CROP), dtype=np.float32)
+        for row, key in enumerate(("beats", "downbeats")):
+            at = (song[key] - start) / stretch + lookahead
+            for place in at[(at > -2) & (at < CROP + 2)]:
+                centre = int(round(place))
+                for offset, value in ((0, 1.0), (-1, 0.5), (1, 0.5)):
+                    if 0 <= centre + offset < CROP:
+                        targets[row, centre + offset] = max(targets[row, centre + offset], value)
+        mask = np.array([1.0, 1.0 if song["bars"] else 0.0], dtype=np.float32)
+        return frames.T.astype(np.float32), targets, mask
+
+
+def batches(songs: Songs, chosen: list[dict], rng: np.random.Generator, size: int, lookahead: int):  # type: ignore[no-untyped-def]
+    real = [s for s in chosen if s["real"]]
+    made = [s for s in chosen if not s["real"]]
+    while True:
+        xs, ys, ms = [], [], []
+        for item in range(size):
+            pool = real if (item % 2 == 0 and real) or not made else made
+            song = pool[int(rng.integers(len(pool)))]
+            stretch = float(np.exp(rng.uniform(np.log(STRETCH[0]), np.log(STRETCH[1]))))
+            x, y, m = songs.crop(song, rng, stretch=stretch, lookahead=lookahead)
+            xs.append(x), ys.append(y), ms.append(m)
+        yield torch.from_numpy(np.stack(xs)), torch.from_numpy(np.stack(ys)), torch.from_numpy(np.stack(ms))
+
+
+def loss_of(net: Net, x, y, m) -> torch.Tensor:  # type: ignore[no-untyped-def]
+    logits = net(x)
+    weight = (1.0 + 4.0 * y) * m[:, :, None]
+    return (functional.binary_cross_entropy_with_logits(logits, y, weight=weight, reduction="sum") / weight.sum())
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--kind", choices=("offline", "live"), required=True)
+    parser.add_argument("--steps", type=int, default=3000)
+    parser.add_argument("--channels", type=int, default=20)
+    parser.add_argument("--batch", type=int, default=12)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--watch", action=argparse.BooleanOptionalAction, default=True,
+                        help="keep the watched songs out of training (--no-watch: train on every song)")
+    args = parser.parse_args()
+    torch.manual_seed(args.seed)
+    rng = np.random.default_rng(args.seed)
+    causal = args.kind == "live"
+    lookahead = 2 if causal else 0
+    songs = Songs(DATA)
+    training = [s for s in songs.songs if not (args.watch and s["name"] in WATCHED)]
+    watched = [s for s in songs.songs if s["name"] in WATCHED]
+    watch_rng = np.random.default_rng(0)
+    watch = [songs.crop(s, watch_rng, stretch=1.0, lookahead=lookahead) for s in watched for _ in range(4)]
+    wx, wy, wm = (torch.from_numpy(np.stack(part)) for part in zip(*watch))
+    net = Net(args.channels, causal)
+    optimiser = torch.optim.AdamW(net.parameters(), lr=3e-3, weight_decay=1e-3)
+    schedule = torch.optim.lr_scheduler.OneCycleLR(optimiser, max_lr=3e-3, total_steps=args.steps)
+    began = time.time()
+    feed = batches(songs, training, rng, args.batch, lookahead)
+    best, kept = float("inf"), None
+    for step in range(1, args.steps + 1):
+        net.train()
+        x, y, m = next(feed)
+        loss = loss_of(net, x, y, m)
+        optimiser.zero_grad()
+        loss.backward()
+        optimiser.step()
+        schedule.step()
+        if step % 250 == 0 or step == args.steps:
+            net.eval()
+            with torch.no_grad():
+                watched_loss = float(loss_of(net, wx, wy, wm))
+            print(f"step {step}: loss {loss.item():.4f}, watched songs {watched_loss:.4f} ({time.time() - began:.0f} s)", flush=True)
+            if watched_loss < best or not args.watch:
+                best, kept = watched_loss, {k: v.clone() for k, v in net.state_dict().items()}
+    assert kept is not None
+    net.load_state_dict(kept)
+    print(f"kept the weights with the watched songs' loss at {best:.4f}")
+    OUT.mkdir(parents=True, exist_ok=True)
+    arrays = {
+        "mean": songs.mean, "spread": songs.spread,
+        "first": net.first.weight.detach().numpy(), "first_bias": net.first.bias.detach().numpy(),
+        "dilations": np.array(DILATIONS), "out": net.out.weight.detach().numpy()[:, :, 0],
+        "out_bias": net.out.bias.detach().numpy(), "causal": np.array(causal), "lookahead": np.array(lookahead),
+    }
+    for i, block in enumerate(net.blocks):
+        arrays[f"block{i}"] = block.weight.detach().numpy()
+        arrays[f"block{i}_bias"] = block.bias.detach().numpy()
+    np.savez(OUT / f"{args.kind}.npz", **{k: np.asarray(v, dtype=np.float32) for k, v in arrays.items()})
+    print(f"weights -> {OUT / f'{args.kind}.npz'}")
+
+
+if __name__ == "__main__":
+    main()
