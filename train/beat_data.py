@@ -21,9 +21,13 @@ and its beat and bar-line frames.
 from __future__ import annotations
 
 import argparse
+import concurrent.futures
 import json
+import os
 import pathlib
+import subprocess
 import sys
+import tempfile
 
 import numpy as np
 
@@ -40,7 +44,59 @@ EXTRA = ROOT / "build" / "train" / "extra"
 PACKAGES = ("planetblupi-music-midi", "musescore-general-soundfont-small")
 BLUPI = pathlib.Path("/usr/share/planetblupi/music")
 SOUNDFONTS = {"fluid": real_songs.SOUNDFONT, "musescore": pathlib.Path("/usr/share/sounds/sf3/MuseScore_General_Lite.sf3")}
-SECONDS = 120.0
+SECONDS = 60.0
+
+
+def _render(midi, soundfont: pathlib.Path) -> np.ndarray:  # type: ignore[no-untyped-def]
+    """The first SECONDS + 5 s of ``midi`` played with ``soundfont``, mono. The synthesizer's raw output
+    is read from a pipe and the synthesizer stopped there: some songs hold a note it renders for ever."""
+    with tempfile.TemporaryDirectory() as folder:
+        source = pathlib.Path(folder) / "song.mid"
+        midi.save(str(source))
+        wanted = int((SECONDS + 5.0) * real_songs.RATE) * 2 * 2  # stereo, 16 bits
+        with subprocess.Popen(
+            ["fluidsynth", "-ni", "-q", "-R", "0", "-C", "0", "-g", "0.6", "-r", str(real_songs.RATE),
+             "-T", "raw", "-O", "s16", "-F", "-", str(soundfont), str(source)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        ) as synth_process:
+            assert synth_process.stdout is not None
+            raw = synth_process.stdout.read(wanted)
+            synth_process.kill()
+    samples = np.frombuffer(raw[: len(raw) // 4 * 4], dtype="<i2").reshape(-1, 2).astype(np.float32) / 32768.0
+    return np.asarray(samples.mean(axis=1))
+
+
+def _cut(midi, seconds: float):  # type: ignore[no-untyped-def]
+    """``midi`` up to ``seconds`` into the song: the synthesizer renders no more than is used."""
+    import mido
+
+    tick, elapsed, tempo, cutoff = 0, 0.0, 500000, None
+    for message in mido.merge_tracks(midi.tracks):
+        tick += message.time
+        elapsed += mido.tick2second(message.time, midi.ticks_per_beat, tempo)
+        if message.type == "set_tempo":
+            tempo = message.tempo
+        if elapsed > seconds:
+            cutoff = tick
+            break
+    if cutoff is None:
+        return midi
+    cut = mido.MidiFile(type=midi.type, ticks_per_beat=midi.ticks_per_beat)
+    for track in midi.tracks:
+        kept, at = mido.MidiTrack(), 0
+        for message in track:
+            if at + message.time > cutoff or message.is_meta and message.type == "end_of_track":
+                break
+            at += message.time
+            kept.append(message)
+        cut.tracks.append(kept)
+    # Notes still held at the cut would sound on for ever: every channel falls silent there.
+    last = cut.tracks[0]
+    last.append(mido.MetaMessage("marker", text="cut", time=cutoff - sum(message.time for message in last)))
+    for channel in range(16):
+        last.append(mido.Message("control_change", channel=channel, control=120, value=0, time=0))
+        last.append(mido.Message("control_change", channel=channel, control=123, value=0, time=0))
+    return cut
 
 
 def extra_songs(manifest: dict):  # type: ignore[no-untyped-def]
@@ -52,26 +108,30 @@ def extra_songs(manifest: dict):  # type: ignore[no-untyped-def]
     sources = [(f"blupi_{path.stem}", mido.MidiFile(str(path)), ("fluid", "musescore")) for path in sorted(BLUPI.glob("*.mid"))]
     sources += [(f"openmsx_{path.stem}", mido.MidiFile(str(path)), ("musescore",))
                 for path in sorted(real_songs.OPENMSX.glob("*.mid")) if f"openmsx_{path.stem}" in tune]
-    sources += [(name, midi, ("musescore",)) for name, midi in real_songs.freedoom_songs().items() if name in tune]
     EXTRA.mkdir(parents=True, exist_ok=True)
-    for name, midi, fonts in sources:
-        for font in fonts:
-            if not SOUNDFONTS[font].exists():
-                continue
-            target, truth_file = EXTRA / f"{name}@{font}.flac", EXTRA / f"{name}@{font}.json"
-            if not truth_file.exists():
-                real_songs.SOUNDFONT = SOUNDFONTS[font]
-                audio = real_songs.render_midi(midi)
-                entry = real_songs._entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
-                if entry["trusted"]:
-                    soundfile.write(str(target), audio[: int(SECONDS * real_songs.RATE)], real_songs.RATE)
-                truth_file.write_text(json.dumps(entry))
-            entry = json.loads(truth_file.read_text())
-            if entry["trusted"]:
-                audio, rate = soundfile.read(str(target), dtype="float32")
-                yield f"{name}@{font}", audio, rate, entry["beats"], entry["downbeats"]
-            else:
-                print(f"{name}@{font} left out: {'; '.join(entry['reasons'])}")
+    jobs = [(name, midi, font) for name, midi, fonts in sources for font in fonts if SOUNDFONTS[font].exists()]
+
+    def render(job) -> None:  # type: ignore[no-untyped-def]
+        name, midi, font = job
+        target, truth_file = EXTRA / f"{name}@{font}.flac", EXTRA / f"{name}@{font}.json"
+        if truth_file.exists():
+            return
+        audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
+        entry = real_songs._entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
+        if entry["trusted"]:
+            soundfile.write(str(target), audio[: int(SECONDS * real_songs.RATE)], real_songs.RATE)
+        truth_file.write_text(json.dumps(entry))
+
+    with concurrent.futures.ThreadPoolExecutor(max(1, os.cpu_count() or 1)) as pool:
+        list(pool.map(render, jobs))
+    for name, _, font in jobs:
+        target, truth_file = EXTRA / f"{name}@{font}.flac", EXTRA / f"{name}@{font}.json"
+        entry = json.loads(truth_file.read_text())
+        if entry["trusted"]:
+            audio, rate = soundfile.read(str(target), dtype="float32")
+            yield f"{name}@{font}", audio, rate, entry["beats"], entry["downbeats"]
+        else:
+            print(f"{name}@{font} left out: {'; '.join(entry['reasons'])}")
 
 
 def frames_of(times: list[float] | np.ndarray, hop_seconds: float) -> np.ndarray:
@@ -86,8 +146,6 @@ def main() -> None:
     args = parser.parse_args()
     if args.install:
         real_songs.install()
-        import subprocess
-
         subprocess.run(["apt-get", "install", "-y", "-q", "--no-install-recommends", *PACKAGES], check=True)
     import soundfile
 

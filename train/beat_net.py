@@ -72,7 +72,7 @@ class Songs:
                 "name": name, "first": int(starts[i]), "length": int(starts[i + 1] - starts[i]),
                 "beats": beats[beat_starts[i] : beat_starts[i + 1]].astype(float),
                 "downbeats": downs[down_starts[i] : down_starts[i + 1]].astype(float),
-                "bars": bool(data["has_bars"][i]), "real": "@" not in name,
+                "bars": bool(data["has_bars"][i]), "real": not name.split("@")[-1].isdigit(),
             })
         self.mean = self.features.mean(axis=0)
         self.spread = self.features.std(axis=0) + 1e-3
@@ -134,7 +134,7 @@ def main() -> None:
     causal = args.kind == "live"
     lookahead = 2 if causal else 0
     songs = Songs(DATA)
-    training = [s for s in songs.songs if not (args.watch and s["name"] in WATCHED)]
+    training = [s for s in songs.songs if not (args.watch and s["name"].split("@")[0] in WATCHED)]
     watched = [s for s in songs.songs if s["name"] in WATCHED]
     watch_rng = np.random.default_rng(0)
     watch = [songs.crop(s, watch_rng, stretch=1.0, lookahead=lookahead) for s in watched for _ in range(4)]

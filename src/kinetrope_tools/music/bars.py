@@ -64,7 +64,8 @@ def bar_lines(
         expected = np.hstack([expected, np.array([[1.0 - 1.0 / meter if place == 0 else -1.0 / meter] for meter, place in states])])
     fit = signs @ expected.T  # beats x states
     following = np.array([states.index((meter, (place + 1) % meter)) for meter, place in states])
-    transition = np.full((len(states), len(states)), -SWITCH_COST)
+    # A meter given is counted through: its bars never start early or late.
+    transition = np.full((len(states), len(states)), -SWITCH_COST if beats_per_bar is None else -np.inf)
     transition[np.arange(len(states)), following] = 0.0
     score = fit[0] + np.array([START_BONUS if place == 0 else 0.0 for _, place in states])
     pointers = np.zeros((count, len(states)), dtype=int)
