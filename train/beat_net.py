@@ -119,33 +119,24 @@ def loss_of(net: Net, x, y, m) -> torch.Tensor:  # type: ignore[no-untyped-def]
     return (functional.binary_cross_entropy_with_logits(logits, y, weight=weight, reduction="sum") / weight.sum())
 
 
-def main() -> None:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--kind", choices=("offline", "live"), required=True)
-    parser.add_argument("--steps", type=int, default=3000)
-    parser.add_argument("--channels", type=int, default=20)
-    parser.add_argument("--batch", type=int, default=12)
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--watch", action=argparse.BooleanOptionalAction, default=True,
-                        help="keep the watched songs out of training (--no-watch: train on every song)")
-    args = parser.parse_args()
-    torch.manual_seed(args.seed)
-    rng = np.random.default_rng(args.seed)
-    causal = args.kind == "live"
+def train(songs: Songs, *, kind: str, steps: int, channels: int, batch: int, seed: int, watch: bool) -> dict[str, np.ndarray]:
+    """One net trained from ``seed``: its arrays as beat_activation.py reads them."""
+    torch.manual_seed(seed)
+    rng = np.random.default_rng(seed)
+    causal = kind == "live"
     lookahead = 2 if causal else 0
-    songs = Songs(DATA)
-    training = [s for s in songs.songs if not (args.watch and s["name"].split("@")[0] in WATCHED)]
+    training = [s for s in songs.songs if not (watch and s["name"].split("@")[0] in WATCHED)]
     watched = [s for s in songs.songs if s["name"] in WATCHED]
     watch_rng = np.random.default_rng(0)
-    watch = [songs.crop(s, watch_rng, stretch=1.0, lookahead=lookahead) for s in watched for _ in range(4)]
-    wx, wy, wm = (torch.from_numpy(np.stack(part)) for part in zip(*watch))
-    net = Net(args.channels, causal)
+    crops = [songs.crop(s, watch_rng, stretch=1.0, lookahead=lookahead) for s in watched for _ in range(4)]
+    wx, wy, wm = (torch.from_numpy(np.stack(part)) for part in zip(*crops))
+    net = Net(channels, causal)
     optimiser = torch.optim.AdamW(net.parameters(), lr=3e-3, weight_decay=1e-3)
-    schedule = torch.optim.lr_scheduler.OneCycleLR(optimiser, max_lr=3e-3, total_steps=args.steps)
+    schedule = torch.optim.lr_scheduler.OneCycleLR(optimiser, max_lr=3e-3, total_steps=steps)
     began = time.time()
-    feed = batches(songs, training, rng, args.batch, lookahead)
+    feed = batches(songs, training, rng, batch, lookahead)
     best, kept = float("inf"), None
-    for step in range(1, args.steps + 1):
+    for step in range(1, steps + 1):
         net.train()
         x, y, m = next(feed)
         loss = loss_of(net, x, y, m)
@@ -153,17 +144,18 @@ def main() -> None:
         loss.backward()
         optimiser.step()
         schedule.step()
-        if step % 250 == 0 or step == args.steps:
+        if step % 250 == 0 or step == steps:
             net.eval()
             with torch.no_grad():
                 watched_loss = float(loss_of(net, wx, wy, wm))
-            print(f"step {step}: loss {loss.item():.4f}, watched songs {watched_loss:.4f} ({time.time() - began:.0f} s)", flush=True)
-            if watched_loss < best or not args.watch:
+            print(f"seed {seed} step {step}: loss {loss.item():.4f}, watched songs {watched_loss:.4f} "
+                  f"({time.time() - began:.0f} s)", flush=True)
+            # With the watched songs out of training, keep the net that did best on them; else the last.
+            if watched_loss < best or not watch:
                 best, kept = watched_loss, {k: v.clone() for k, v in net.state_dict().items()}
     assert kept is not None
     net.load_state_dict(kept)
-    print(f"kept the weights with the watched songs' loss at {best:.4f}")
-    OUT.mkdir(parents=True, exist_ok=True)
+    print(f"seed {seed}: kept the weights with the watched songs' loss at {best:.4f}")
     arrays = {
         "mean": songs.mean, "spread": songs.spread,
         "first": net.first.weight.detach().numpy(), "first_bias": net.first.bias.detach().numpy(),
@@ -173,8 +165,31 @@ def main() -> None:
     for i, block in enumerate(net.blocks):
         arrays[f"block{i}"] = block.weight.detach().numpy()
         arrays[f"block{i}_bias"] = block.bias.detach().numpy()
-    np.savez(OUT / f"{args.kind}.npz", **{k: np.asarray(v, dtype=np.float32) for k, v in arrays.items()})
-    print(f"weights -> {OUT / f'{args.kind}.npz'}")
+    return {k: np.asarray(v, dtype=np.float32) for k, v in arrays.items()}
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--kind", choices=("offline", "live"), required=True)
+    parser.add_argument("--steps", type=int, default=2000)
+    parser.add_argument("--channels", type=int, default=16)
+    parser.add_argument("--batch", type=int, default=16)
+    parser.add_argument("--seeds", default="1", help="comma-separated: one net from each, their activations averaged")
+    parser.add_argument("--watch", action=argparse.BooleanOptionalAction, default=True,
+                        help="keep the watched songs out of training (--no-watch: train on every song)")
+    parser.add_argument("--out", type=pathlib.Path, help="default: src/kinetrope_tools/clocks/beat_net/KIND.npz")
+    args = parser.parse_args()
+    songs = Songs(DATA)
+    arrays: dict[str, np.ndarray] = {}
+    seeds = [int(seed) for seed in args.seeds.split(",")]
+    for index, seed in enumerate(seeds):
+        net = train(songs, kind=args.kind, steps=args.steps, channels=args.channels, batch=args.batch, seed=seed,
+                    watch=args.watch)
+        arrays.update({f"net{index}.{name}": value for name, value in net.items()} if len(seeds) > 1 else net)
+    out = args.out or OUT / f"{args.kind}.npz"
+    out.parent.mkdir(parents=True, exist_ok=True)
+    np.savez(out, **arrays)
+    print(f"weights -> {out}")
 
 
 if __name__ == "__main__":

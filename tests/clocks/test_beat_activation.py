@@ -35,7 +35,7 @@ def test_a_stream_in_blocks_of_any_size_gives_the_frames_of_the_whole(rate):
 
 
 def test_the_live_net_frame_by_frame_is_the_causal_net_over_the_whole():
-    net = weights("live")
+    net = weights("live")[0]
     features = Spectrogram(22050).frames(np.random.default_rng(2).normal(scale=0.2, size=22050 * 2))
     whole = activations(features, net)
     live = LiveBeatNet(net)
@@ -46,7 +46,7 @@ def test_the_live_net_frame_by_frame_is_the_causal_net_over_the_whole():
 
 def test_an_offline_net_is_refused_where_a_live_one_is_needed():
     with pytest.raises(ValueError, match="causal"):
-        LiveBeatNet(weights("offline"))
+        LiveBeatNet(weights("offline")[0])
 
 
 @pytest.mark.parametrize("kind", ["offline", "live"])

@@ -102,9 +102,8 @@ class Weights:
     """A trained network's arrays: the input's mean and spread, the first convolution, the dilated
     blocks and the two outputs; ``causal`` nets read the past and ``lookahead`` frames ahead."""
 
-    def __init__(self, path: pathlib.Path) -> None:
-        with np.load(path) as stored:
-            arrays = {name: np.asarray(stored[name], dtype=np.float64) for name in stored.files}
+    def __init__(self, arrays: dict[str, np.ndarray]) -> None:
+        arrays = {name: np.asarray(value, dtype=np.float64) for name, value in arrays.items()}
         self.mean, self.spread = arrays["mean"], arrays["spread"]
         self.first, self.first_bias = arrays["first"], arrays["first_bias"]
         self.dilations = [int(d) for d in arrays["dilations"]]
@@ -113,16 +112,25 @@ class Weights:
         self.causal = bool(arrays["causal"])
         self.lookahead = int(arrays["lookahead"])
 
-    @property
-    def reach(self) -> int:
-        """Frames of context each side (or behind, for a causal net) that the output depends on."""
-        return (1 + sum(self.dilations)) * (2 if self.causal else 1)
+
+def load(path: pathlib.Path) -> tuple[Weights, ...]:
+    """The nets stored in ``path``: one, or several trained alike from other seeds (their names
+    prefixed ``net0.``, ``net1.``, ...), whose activations are averaged."""
+    with np.load(path) as stored:
+        arrays = {name: stored[name] for name in stored.files}
+    prefixes = sorted({name.split(".", 1)[0] for name in arrays if "." in name})
+    if not prefixes:
+        return (Weights(arrays),)
+    return tuple(
+        Weights({name.split(".", 1)[1]: value for name, value in arrays.items() if name.startswith(prefix + ".")})
+        for prefix in prefixes
+    )
 
 
 @functools.cache
-def weights(kind: str) -> Weights:
-    """The shipped weights: ``"offline"`` or ``"live"``."""
-    return Weights(WEIGHTS / f"{kind}.npz")
+def weights(kind: str) -> tuple[Weights, ...]:
+    """The shipped nets: ``"offline"`` or ``"live"``."""
+    return load(WEIGHTS / f"{kind}.npz")
 
 
 def _elu(values: np.ndarray) -> np.ndarray:
@@ -163,8 +171,10 @@ def activations(features: np.ndarray, net: Weights) -> np.ndarray:
 
 
 def audio_activations(audio: np.ndarray, rate: float, *, kind: str = "offline") -> np.ndarray:
-    """``activations`` of a whole mono recording, 100 frames a second from its first sample."""
-    return activations(Spectrogram(rate).frames(audio), weights(kind))
+    """``activations`` of a whole mono recording, 100 frames a second from its first sample, averaged
+    over the nets of ``kind``."""
+    features = Spectrogram(rate).frames(audio)
+    return np.asarray(np.mean([activations(features, net) for net in weights(kind)], axis=0))
 
 
 class LiveBeatNet:
@@ -172,7 +182,7 @@ class LiveBeatNet:
     of the frames ``lookahead`` behind them, each computed once from the past alone."""
 
     def __init__(self, net: Weights | None = None) -> None:
-        self.net = net or weights("live")
+        self.net = net or weights("live")[0]
         if not self.net.causal:
             raise ValueError("a live net must be causal")
         # Each layer keeps as many of its last inputs as its widest tap reaches back.
