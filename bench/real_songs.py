@@ -330,7 +330,7 @@ def build(seconds: float) -> None:
                 audio = render_midi(source) if not target.exists() else None
             if audio is None:
                 audio, _ = soundfile.read(str(target), dtype="float32")
-            entry = _entry(name, origin, truth, audio, seconds)
+            entry = checked_entry(name, origin, truth, audio, seconds)
             manifest[name] = entry
             if entry["trusted"]:
                 soundfile.write(str(target), audio[: int(seconds * RATE)], RATE)
@@ -340,7 +340,7 @@ def build(seconds: float) -> None:
         audio, beats = dj_mix(first, second, 119.0, 128.0, seconds)
         truth = {"beats": beats, "meter": None, "on_grid": 1.0, "first_note": 0.0, "tempi": [119.0, 128.0]}
         (OUT / f"{mix_name}.flac").unlink(missing_ok=True)
-        entry = _entry(mix_name, "DJ-style mix of two OpenMSX songs, 119 into 128 BPM", truth, audio, seconds)
+        entry = checked_entry(mix_name, "DJ-style mix of two OpenMSX songs, 119 into 128 BPM", truth, audio, seconds)
         manifest[mix_name] = entry
         if entry["trusted"]:
             soundfile.write(str(OUT / f"{mix_name}.flac"), audio, RATE)
@@ -351,7 +351,9 @@ def build(seconds: float) -> None:
           f"held out: {sum(manifest[n]['half'] == 'held-out' for n in trusted)}")
 
 
-def _entry(name: str, origin: str, truth: dict, audio: np.ndarray, seconds: float) -> dict:
+def checked_entry(name: str, origin: str, truth: dict, audio: np.ndarray, seconds: float) -> dict:
+    """A rendered song's manifest entry: its truth moved by the renderer's latency measured on the audio
+    and cut to the excerpt, and whether it is trusted (with the reasons when it is not)."""
     beats = truth["beats"]
     end = min(seconds, len(audio) / RATE)
     lag, contrast = align(audio[: int(end * RATE)], beats[beats < end])

@@ -117,7 +117,7 @@ def extra_songs(manifest: dict):  # type: ignore[no-untyped-def]
         if truth_file.exists():
             return
         audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
-        entry = real_songs._entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
+        entry = real_songs.checked_entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
         if entry["trusted"]:
             soundfile.write(str(target), audio[: int(SECONDS * real_songs.RATE)], real_songs.RATE)
         truth_file.write_text(json.dumps(entry))
