@@ -23,6 +23,15 @@ def _step():
     return np.concatenate([first, first[-1] + _steady(150.0, 41)[1:]])
 
 
+def _jittered_step():
+    """A tracked song's beats, jittered by a swung hat, before a step from 110 to 140 BPM: one jittery
+    gap must not cut off a stretch of its own."""
+    gaps = [0.55, 0.54, 0.55, 0.54, 0.55, 0.543, 0.546, 0.551, 0.54, 0.554, 0.537, 0.549, 0.543, 0.546, 0.546,
+            0.551, 0.543, 0.552, 0.537, 0.555, 0.534, 0.557, 0.537, 0.555, 0.537, 0.555, 0.537, 0.549]
+    gaps += [0.424, 0.436, 0.421, 0.432, 0.427, 0.43] * 3
+    return np.concatenate([[0.0], np.cumsum(gaps)])
+
+
 @pytest.mark.parametrize(
     ("beats", "expected"),
     [
@@ -30,8 +39,9 @@ def _step():
         (_step(), [(0, 120.0), (39, 150.0)]),
         # A ramp from 120 to 132 BPM (10 %) is cut once, where it has moved more than 4 % from the first stretch.
         (np.concatenate([[0.0], np.cumsum(60.0 / np.linspace(120.0, 132.0, 120))]), [(0, None), (None, None)]),
+        (_jittered_step(), [(0, None), (None, None)]),
     ],
-    ids=["steady", "step-120-150", "ramp-120-132"],
+    ids=["steady", "step-120-150", "ramp-120-132", "jittered-step-110-140"],
 )
 def test_music_sections_start_where_the_tempo_changes(beats, expected):
     sections = tempo_sections(beats)

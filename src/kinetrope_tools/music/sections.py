@@ -52,5 +52,12 @@ def tempo_sections(beats: np.ndarray) -> list[Section]:
             index = start + SPAN
         else:
             index += 1
-    ends = starts[1:] + [len(beats) - 1]
-    return [Section(start, float(beats[start]), fitted_bpm(beats[start : end + 1])) for start, end in zip(starts, ends)]
+    # A change is placed at the first gap that has moved by half the threshold, and one jittery gap can
+    # place it early: a stretch cut off that way keeps its neighbour's tempo and joins it again.
+    merged = starts[:1]
+    for start, end in zip(starts[1:], starts[2:] + [len(beats) - 1]):
+        previous = fitted_bpm(beats[merged[-1] : start + 1])
+        if abs(fitted_bpm(beats[start : end + 1]) / previous - 1.0) > CHANGE / 2:
+            merged.append(start)
+    ends = merged[1:] + [len(beats) - 1]
+    return [Section(start, float(beats[start]), fitted_bpm(beats[start : end + 1])) for start, end in zip(merged, ends)]
