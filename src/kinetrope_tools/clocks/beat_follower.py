@@ -61,6 +61,9 @@ _PEAKS_FADE = 0.95
 _RATIOS = (0.5, 2 / 3, 0.75, 1.0, 1.5, 2.0)
 _BEATS_A_BAR = 4
 _BAR_PHASE_WEIGHT = 1.0
+# The net's bar activation repeats every bar at the beat it hears: that settles between a beat and
+# twice it where the beat activation repeats at both.
+_BAR_LEVEL_WEIGHT = 1.0
 _BAR_WEIGHT = 1.0
 _THIRD_WEIGHT = 1.0
 _CENTRE_BPM = 125.0
@@ -80,6 +83,18 @@ def _refined(lags: np.ndarray, score: np.ndarray, best: int) -> float:
         if bend < 0:
             lag += 0.5 * (before - after) / bend
     return lag
+
+
+def _autocorrelation(curve: np.ndarray) -> np.ndarray | None:
+    """The curve's unbiased autocorrelation, 1 at lag 0 (None for a flat curve)."""
+    count = len(curve)
+    curve = curve - curve.mean()
+    size = 1 << int(math.ceil(math.log2(2 * count)))
+    spectrum = np.fft.rfft(curve, size)
+    acf = np.fft.irfft(spectrum * np.conj(spectrum), size)[:count]
+    if acf[0] <= 1e-12:
+        return None
+    return acf / (acf[0] * (count - np.arange(count)) / count)
 
 
 @dataclass(frozen=True)
@@ -231,17 +246,22 @@ class BeatFollower:
         rank = max(2, int(count / self._lag_high / 2))
         if float(np.partition(curve, count - rank)[count - rank] - np.median(curve)) < _ONSETS:
             return None
-        curve = curve - curve.mean()
-        size = 1 << int(math.ceil(math.log2(2 * count)))
-        spectrum = np.fft.rfft(curve, size)
-        acf = np.fft.irfft(spectrum * np.conj(spectrum), size)[:count]
-        if acf[0] <= 0:
+        acf = _autocorrelation(curve)
+        if acf is None:
             return None
-        acf /= acf[0] * (count - np.arange(count)) / count  # unbiased
+        bar_acf = _autocorrelation(self._recent(count, self._bar_curve))
         positions = np.arange(count, dtype=np.float64)
 
         def at(lag: np.ndarray | float) -> np.ndarray:
             return np.asarray(np.interp(lag, positions, acf, right=0.0))
+
+        def bar_level(lag: float) -> float:
+            """How much the bar activation repeats every bar of this beat rather than every half bar:
+            twice the beat's period repeats at half its bar."""
+            if bar_acf is None or _BEATS_A_BAR * lag > 0.7 * count:
+                return 0.0
+            whole, half = np.interp([_BEATS_A_BAR * lag, _BEATS_A_BAR * lag / 2], positions, bar_acf)
+            return float(whole - half)
 
         lags = np.arange(math.floor(self._lag_low), math.ceil(self._lag_high) + 1, dtype=np.float64)
         comb = at(lags) + 0.5 * at(2 * lags)
@@ -257,7 +277,7 @@ class BeatFollower:
             # A bar too long for the window reads as its half: neither helps nor hurts.
             bar = _BEATS_A_BAR * lag if _BEATS_A_BAR * lag <= 0.7 * count else 2 * lag
             return (float(at(lag)) + 0.5 * float(at(2 * lag)) - _THIRD_WEIGHT * max(0.0, float(at(lag / 3)))
-                    + _BAR_WEIGHT * float(at(bar))
+                    + _BAR_WEIGHT * float(at(bar)) + _BAR_LEVEL_WEIGHT * bar_level(lag)
                     - _OCTAVE_PENALTY * abs(math.log2(bpm / _CENTRE_BPM)))
 
         scores = [score(lag) for lag in candidates]
