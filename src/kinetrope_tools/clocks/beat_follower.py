@@ -31,6 +31,8 @@ from .tempo import TempoError, checked_bpm
 _HISTORY_SECONDS = 8.0
 _TEMPO_WINDOW_SECONDS = 6.0
 _TEMPO_EVERY_SECONDS = 0.05
+# The shortest stretch of curve a tempo is read from: shorter, its slower periods are read on noise.
+_LEAST_WINDOW_SECONDS = 2.5
 # A beat heard raises the activation to at least this (a click 40 dB under full scale to 0.7; hiss
 # and held tones stay under 0.15 but for a moment where they start).
 _ONSETS = 0.3
@@ -66,7 +68,7 @@ _BAR_PHASE_WEIGHT = 1.0
 _BAR_LEVEL_WEIGHT = 1.0
 _BAR_WEIGHT = 1.0
 _THIRD_WEIGHT = 1.0
-_CENTRE_BPM = 125.0
+_CENTRE_BPM = 128.0
 _OCTAVE_PENALTY = 0.5
 # Disagreeing tempo estimates that re-lock the loop, in a row.
 _DISAGREEING_ESTIMATES = 30
@@ -238,7 +240,7 @@ class BeatFollower:
     def _tempo_lag(self) -> tuple[float, float] | None:
         """The beat's period in frames from the recent curve, and how clear it is (0 to 1)."""
         count = min(self._frames, int(_TEMPO_WINDOW_SECONDS / self._frame_seconds))
-        if count < 2.2 * self._lag_high and count < 4 * self._lag_low * 1.5:
+        if count < _LEAST_WINDOW_SECONDS / self._frame_seconds:
             return None
         curve = self._recent(count)
         # Onsets on at least half the beats of the slowest tempo, or no tempo: not in silence, a held
