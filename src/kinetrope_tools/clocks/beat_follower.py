@@ -33,8 +33,8 @@ _TEMPO_WINDOW_SECONDS = 6.0
 _TEMPO_EVERY_SECONDS = 0.05
 # The shortest stretch of curve a tempo is read from: shorter, its slower periods are read on noise.
 _LEAST_WINDOW_SECONDS = 2.5
-# A beat heard raises the activation to at least this (a click 40 dB under full scale to 0.7; hiss
-# and held tones stay under 0.15 but for a moment where they start).
+# A beat heard raises the activation to at least this (a full-scale click to 0.78; a held tone and
+# silence stay under 0.13, hiss under 0.15 but for a moment where it starts).
 _ONSETS = 0.3
 # Tempos within this ratio are the same tempo.
 _SAME_TEMPO = 0.03
