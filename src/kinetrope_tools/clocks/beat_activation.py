@@ -167,7 +167,7 @@ def activations(features: np.ndarray, net: Weights) -> np.ndarray:
     out = 1.0 / (1.0 + np.exp(-(x @ net.out.T + net.out_bias)))
     if net.causal and net.lookahead:
         out = np.vstack([out[net.lookahead :], np.zeros((net.lookahead, out.shape[1]))])
-    return out
+    return np.asarray(out)
 
 
 def audio_activations(audio: np.ndarray, rate: float, *, kind: str = "offline") -> np.ndarray:
@@ -189,7 +189,7 @@ class LiveBeatNet:
         self._histories = [np.zeros((2 * d + 1, self._width(i))) for i, d in enumerate([1, *self.net.dilations])]
 
     def _width(self, layer: int) -> int:
-        return self.net.first.shape[1] if layer == 0 else self.net.first.shape[0]
+        return int(self.net.first.shape[1] if layer == 0 else self.net.first.shape[0])
 
     def push(self, features: np.ndarray) -> np.ndarray:
         net = self.net

@@ -96,7 +96,7 @@ def _autocorrelation(curve: np.ndarray) -> np.ndarray | None:
     acf = np.fft.irfft(spectrum * np.conj(spectrum), size)[:count]
     if acf[0] <= 1e-12:
         return None
-    return acf / (acf[0] * (count - np.arange(count)) / count)
+    return np.asarray(acf / (acf[0] * (count - np.arange(count)) / count))
 
 
 @dataclass(frozen=True)
