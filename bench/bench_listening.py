@@ -17,18 +17,18 @@ against the targets:
   never a dependency): installed by this benchmark into build/aubio-venv, or
   skipped with the reason printed.
 
-Songs: the 68 synthesized styles (songs.py) and, with --debian, MIDI files
-shipped in Debian packages rendered with fluidsynth and the General MIDI
-soundfont (the audio is built under build/listening/, the truth is the files'
-tempo maps read with mido).
+Songs: the 68 synthesized styles (songs.py) and, with --real, the trusted
+real songs made by others in build/real_songs (bench/real_songs.py builds
+them; 22050 Hz, brought to 48 kHz here). Those come in two halves printed
+apart: "tune", which the follower's constants and the beat network were
+chosen on, and "held-out", which only measures.
 
-    .venv/bin/python bench/bench_listening.py [--seconds 30] [--styles a,b] [--debian] [--no-peer]
+    .venv/bin/python bench/bench_listening.py [--seconds 30] [--styles a,b|none] [--real] [--songs a,b] [--no-peer]
 """
 
 from __future__ import annotations
 
 import argparse
-import inspect
 import json
 import os
 import pathlib
@@ -302,93 +302,34 @@ def cpu_line(results: list[dict]) -> None:
           f"(target <= {TARGETS['cpu']:.0%})")
 
 
-# --- Debian's MIDI files -----------------------------------------------------------------------------
+# --- real songs made by others -------------------------------------------------------------------------
 
-SOUNDFONT = pathlib.Path("/usr/share/sounds/sf2/FluidR3_GM.sf2")
-
-
-def debian_midis(limit: int) -> list[pathlib.Path]:
-    """MIDI files shipped in installed Debian packages (openttd-openmsx has several) with drums (channel
-    10) and tempos the clock's default range covers."""
-    import mido
-
-    found = []
-    for path in sorted(pathlib.Path("/usr/share").rglob("*.mid")):
-        try:
-            midi = mido.MidiFile(str(path))
-        except Exception:
-            continue
-        drums = sum(1 for track in midi.tracks for m in track if m.type == "note_on" and m.channel == 9 and m.velocity)
-        tempos = [60e6 / m.tempo for track in midi.tracks for m in track if m.type == "set_tempo"] or [120.0]
-        # Songs the clock's default range can follow: every tempo of the map within 70-180 BPM.
-        if drums >= 64 and midi.length >= 30 and all(70.0 <= bpm <= 180.0 for bpm in tempos):
-            found.append(path)
-        if len(found) >= limit:
-            break
-    return found
+REAL = ROOT / "build" / "real_songs"
 
 
-def midi_truth(path: pathlib.Path, seconds: float) -> list[float]:
-    """The beats' times from the tempo map: a beat every ``ticks_per_beat`` ticks."""
-    import mido
-
-    midi = mido.MidiFile(str(path))
-    found = []
-    for track in midi.tracks:
-        tick = 0
-        for message in track:
-            tick += message.time
-            if message.type == "set_tempo":
-                found.append((tick, message.tempo))
-    # MIDI's default tempo (120 BPM) until the first change; a change at tick 0 replaces it.
-    changes = [(0, 500000)] + sorted(found, key=lambda change: change[0])
-    beats, tick, now, tempo = [], 0, 0.0, changes[0][1]
-    index = 0
-    per_beat = midi.ticks_per_beat
-    while now < seconds:
-        beats.append(now)
-        following = tick + per_beat
-        while index + 1 < len(changes) and changes[index + 1][0] < following:
-            at, new = changes[index + 1]
-            now += (at - tick) / per_beat * tempo / 1e6
-            tick, tempo = at, new
-            index += 1
-        now += (following - tick) / per_beat * tempo / 1e6
-        tick = following
-    return beats
-
-
-def debian_songs(seconds: float, limit: int) -> list[tuple[str, np.ndarray, dict]]:
+def real_songs(seconds: float, only: set[str] | None) -> dict[str, list[tuple[str, np.ndarray, dict]]]:
+    """The trusted songs of build/real_songs (made by bench/real_songs.py), by half ("tune", "held-out"),
+    at most ``seconds`` long and brought from their 22050 Hz to the clock's rate."""
     import soundfile
+    from scipy.signal import resample_poly
 
-    if not SOUNDFONT.exists() or not subprocess.run(["which", "fluidsynth"], capture_output=True).returncode == 0:
-        print("\nDebian songs skipped: fluidsynth and fluid-soundfont-gm are not installed")
-        return []
-    chosen = debian_midis(limit)
-    if not chosen:
-        print("\nDebian songs skipped: no MIDI file with drums is installed under /usr/share")
-        return []
-    out = []
-    for path in chosen:
-        # The file name changes with the song, the length and the code that reads its truth.
-        recipe = (str(path) + inspect.getsource(midi_truth)).encode()
-        tag = f"debian-{zlib.crc32(recipe):08x}-{seconds:g}"
-
-        def make(path=path):
-            wav = BUILD / f"{tag}.wav"
-            BUILD.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["fluidsynth", "-ni", "-g", "0.6", "-r", str(RATE), "-F", str(wav), str(SOUNDFONT),
-                            str(path)], check=True, capture_output=True)
-            audio, rate = soundfile.read(str(wav), dtype="float32")
-            wav.unlink()
-            audio = audio.mean(axis=1) if audio.ndim == 2 else audio
-            audio = audio[: int(seconds * rate)]
-            beats = [b for b in midi_truth(path, seconds) if b < len(audio) / rate]
-            return audio, {"beats": beats, "clear": 0.0}
-
-        audio, truth = cached(tag, make)
-        out.append((f"{path.parent.name}/{path.name}"[-28:], audio, truth))
-    return out
+    manifest_path = REAL / "manifest.json"
+    if not manifest_path.exists():
+        print(f"\nreal songs skipped: {manifest_path} is missing (make it with bench/real_songs.py --install)")
+        return {}
+    manifest = json.loads(manifest_path.read_text())
+    halves: dict[str, list[tuple[str, np.ndarray, dict]]] = {"tune": [], "held-out": []}
+    for name, entry in sorted(manifest.items()):
+        if not entry["trusted"] or (only and name not in only):
+            continue
+        audio, rate = soundfile.read(str(REAL / f"{name}.flac"), dtype="float32")
+        audio = audio.mean(axis=1) if audio.ndim == 2 else audio
+        audio = audio[: int(seconds * rate)]
+        divisor = np.gcd(RATE, rate)
+        audio = resample_poly(audio, RATE // divisor, rate // divisor).astype(np.float32)
+        beats = [b for b in entry["beats"] if b < len(audio) / RATE]
+        halves[entry["half"]].append((name[:28], audio, {"beats": beats, "clear": 0.0}))
+    return halves
 
 
 # --- the peer ----------------------------------------------------------------------------------------
@@ -428,13 +369,20 @@ def peer_python() -> pathlib.Path | None:
     return python
 
 
-def peer(names_audio_truth: list[tuple[str, np.ndarray, dict]]) -> None:
+def peer(groups: dict[str, list[tuple[str, np.ndarray, dict]]]) -> None:
     python = peer_python()
     if python is None:
         return
+    for title, names_audio_truth in groups.items():
+        if names_audio_truth:
+            peer_group(python, title, names_audio_truth)
+
+
+def peer_group(python: pathlib.Path, title: str, names_audio_truth: list[tuple[str, np.ndarray, dict]]) -> None:
     paths = []
     for name, audio, _ in names_audio_truth:
-        path = BUILD / f"peer-{zlib.crc32(name.encode()):08x}.npy"
+        path = BUILD / f"peer-{zlib.crc32(name.encode()):08x}-{len(audio)}.npy"
+        BUILD.mkdir(parents=True, exist_ok=True)
         if not path.exists():
             np.save(path, audio.astype(np.float32))
         paths.append(str(path))
@@ -456,7 +404,7 @@ def peer(names_audio_truth: list[tuple[str, np.ndarray, dict]]) -> None:
         rows.append({"name": name, "lock": locked, "f": f, "median_ms": median, "cpu": found[path]["cpu"]})
     share_good = np.mean([good(r) for r in rows])
     share_locked = np.mean([r["lock"] is not None and r["lock"] <= TARGETS["lock_beats"] for r in rows])
-    print(f"\naubio's tempo object on the same {len(rows)} songs (its beats as it reports them, no latency taken out):")
+    print(f"\naubio's tempo object on the same {len(rows)} {title} (its beats as it reports them, no latency taken out):")
     print(f"  F >= {TARGETS['f']} with median error <= {TARGETS['median_ms']:g} ms: {share_good:.1%}; locked within "
           f"{TARGETS['lock_beats']} beats: {share_locked:.1%}; median F after lock {np.median([r['f'] for r in rows]):.3f}; "
           f"CPU median {np.median([r['cpu'] for r in rows]):.2%}")
@@ -465,8 +413,10 @@ def peer(names_audio_truth: list[tuple[str, np.ndarray, dict]]) -> None:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=30.0)
-    parser.add_argument("--styles", help="only these styles (comma-separated keys)")
-    parser.add_argument("--debian", type=int, default=0, metavar="N", help="also up to N MIDI songs from Debian")
+    parser.add_argument("--styles", help="only these styles (comma-separated keys; 'none' for none)")
+    parser.add_argument("--real", action="store_true", help="also the real songs of build/real_songs, by half")
+    parser.add_argument("--real-seconds", type=float, default=120.0, help="at most this much of each real song")
+    parser.add_argument("--songs", help="only these real songs (comma-separated names)")
     parser.add_argument("--no-peer", action="store_true", help="do not run aubio")
     parser.add_argument("--no-steps", action="store_true", help="skip the tempo steps and breakdowns")
     args = parser.parse_args()
@@ -476,27 +426,33 @@ def main() -> None:
         chosen = set(args.styles.split(","))
         cases = [case for case in cases if case.key in chosen]
     print(f"{len(cases)} styles, {args.seconds:g} s each, {os.cpu_count()} cores on the machine")
-    played = []
-    results = []
-    for case in cases:
-        audio, truth = synth_song(case, grooves[case.key], args.seconds)
-        played.append((case.key, audio, truth))
-        results.append(measure_song(case.key, audio, truth))
-    print_songs("synthesized styles", results)
-    everything = list(results)
-    if args.debian:
-        songs = debian_songs(args.seconds * 2, args.debian)
-        if songs:
+    groups: dict[str, list[tuple[str, np.ndarray, dict]]] = {"synthesized styles": []}
+    everything = []
+    if cases:
+        results = []
+        for case in cases:
+            audio, truth = synth_song(case, grooves[case.key], args.seconds)
+            groups["synthesized styles"].append((case.key, audio, truth))
+            results.append(measure_song(case.key, audio, truth))
+        print_songs("synthesized styles", results)
+        everything += results
+    if args.real:
+        only = set(args.songs.split(",")) if args.songs else None
+        for half, songs in real_songs(args.real_seconds, only).items():
+            if not songs:
+                continue
+            title = f"real songs, {half} half" + (" (the network learnt from these)" if half == "tune" else "")
             real = [measure_song(name, audio, truth) for name, audio, truth in songs]
-            print_songs("MIDI songs from Debian's packages, rendered with fluidsynth", real)
-            played += songs
+            print_songs(title, real)
+            groups[f"real songs, {half} half"] = songs
             everything += real
     if not args.no_steps:
         steps(grooves, 40.0)
         breakdowns(grooves, 60.0)
-    cpu_line(everything)
+    if everything:
+        cpu_line(everything)
     if not args.no_peer:
-        peer(played)
+        peer(groups)
 
 
 if __name__ == "__main__":
