@@ -54,7 +54,9 @@ def test_steady_clicks_lock_within_eight_beats_on_the_beat(bpm, block):
     follower = fed(clicks(beats, 14.0), block, watch=watch)
     assert locked_at and locked_at[0] <= beats[8], "not locked within 8 beats"
     assert follower.bpm == pytest.approx(bpm, rel=0.005)
-    assert beat_error(follower, beats) < 0.005
+    # The beat network hears in frames 10 ms apart and places a click this short half a frame late
+    # (a drum's beat it places on time): within 8 ms.
+    assert beat_error(follower, beats) < 0.008
     assert follower.confidence > 0.9
 
 
@@ -190,3 +192,15 @@ def test_a_resync_moves_the_bar_line_and_keeps_the_tempo():
     assert position == pytest.approx(round(position), abs=0.02)
     assert round(position) % 4 == 0
     assert line.line.bpm == pytest.approx(120.0, rel=1e-6)
+
+
+@pytest.mark.parametrize("style", ["amen_four_bar", "dnb_rolling"])
+def test_a_breakbeat_is_followed_on_the_beat_not_the_off_beat(style):
+    """Their snares and ghost notes fall between the beats as often as on them: an onset curve's comb
+    settled on the off-beat, the beat network's activation does not."""
+    import songs as synth
+
+    made = synth.render(synth.read_grooves()[style], synth.genre_tempo(style), 16.0, seed=7)
+    follower = fed(made.audio, rate=made.sample_rate)
+    assert follower.bpm == pytest.approx(synth.genre_tempo(style), rel=0.01)
+    assert beat_error(follower, made.beats) < 0.035

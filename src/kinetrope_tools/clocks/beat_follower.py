@@ -1,9 +1,12 @@
 """Follows the beat of audio fed block by block, causally: what a listening clock hears.
 
-Every 5 ms the last 20 ms of audio becomes one value of an onset curve (the
-rise of the log spectrum, summed over the bins). The tempo comes from the
-curve's autocorrelation over the last few seconds, compared at every lag and
-its multiples; the phase from a comb of beats laid back over the curve. Once
+The audio goes through the live beat network (``beat_activation``): every
+10 ms a frame of its spectrum, and 20 ms later (the net's lookahead) how
+likely a beat is at that frame's centre. That activation is the follower's
+curve: it peaks on the beats and, often nearly as high, on the eighths
+between, but not on every hit of the hats as an onset curve does. The tempo
+comes from the curve's autocorrelation over the last few seconds; the phase
+from a comb of beats laid back over the curve. Once
 both have held for a beat, the follower is locked and turns into a
 phase-locked loop: at each beat it looks for the curve's peak near where the
 beat was due and pulls the phase and the period a part of the way towards
@@ -22,21 +25,17 @@ from typing import Any
 
 import numpy as np
 
+from .beat_activation import LiveBeatNet, Spectrogram
 from .tempo import TempoError, checked_bpm
 
-_FRAMES_PER_SECOND = 200
-_WINDOW_HOPS = 4
-# The curve's peak for an onset comes this long after the onset (measured on
-# clicks and drum hits): the window must take in enough of the new sound.
-_ONSET_DELAY = 0.0075
 _HISTORY_SECONDS = 8.0
 _TEMPO_WINDOW_SECONDS = 6.0
-_TEMPO_EVERY_FRAMES = 10
-# An onset raises the curve by at least this much a bin of the spectrum (a click 40 dB under full
-# scale by 0.2; a held tone's curve wavers by 0.01).
-_ONSETS = 0.05
-# The low band, for the phase: the kick and the bass.
-_LOW_HERTZ = 200.0
+_TEMPO_EVERY_SECONDS = 0.05
+# The shortest stretch of curve a tempo is read from: shorter, its slower periods are read on noise.
+_LEAST_WINDOW_SECONDS = 2.5
+# A beat heard raises the activation to at least this (a full-scale click to 0.78; a held tone and
+# silence stay under 0.13, hiss under 0.15 but for a moment where it starts).
+_ONSETS = 0.3
 # Tempos within this ratio are the same tempo.
 _SAME_TEMPO = 0.03
 # Before locking: this many tempo estimates in a row agree and this many beats have been heard.
@@ -55,16 +54,22 @@ _CLEAR_RATIO = 2.0
 # much at each beat that is not, so music that grows quieter is followed again.
 _STRONG = 0.4
 _PEAKS_FADE = 0.95
-# The tempo: the autocorrelation's strongest periods and their simple ratios are the candidates
-# (a syncopated groove's strongest period is often a dotted one), and the one chosen repeats bar by
-# bar and lies near the middle of dance tempos.
-_RATIOS = (0.5, 2 / 3, 1.0, 1.5, 2.0)
+# The tempo: the autocorrelation's strongest periods and their simple ratios are the candidates.
+# The live net marks the eighths about as often as the beats, so the curve repeats at half the
+# beat as well as at the beat: the period chosen repeats, has nothing repeating at a third of it
+# (a dotted period, three eighths, does), and of the levels left the one nearest the middle of
+# dance tempos wins. A syncopated groove (three, three and two sixteenths) repeats at three
+# quarters of a beat and at one and a half: only its true beat repeats bar by bar as well.
+_RATIOS = (0.5, 2 / 3, 0.75, 1.0, 1.5, 2.0)
 _BEATS_A_BAR = 4
+_BAR_PHASE_WEIGHT = 1.0
+# The net's bar activation repeats every bar at the beat it hears: that settles between a beat and
+# twice it where the beat activation repeats at both.
+_BAR_LEVEL_WEIGHT = 1.0
 _BAR_WEIGHT = 1.0
-# ...and has onsets on its beats themselves (a click track has nothing between them).
-_BEAT_WEIGHT = 0.5
-_CENTRE_BPM = 130.0
-_OCTAVE_PENALTY = 0.3
+_THIRD_WEIGHT = 1.0
+_CENTRE_BPM = 128.0
+_OCTAVE_PENALTY = 0.5
 # Disagreeing tempo estimates that re-lock the loop, in a row.
 _DISAGREEING_ESTIMATES = 30
 _RELOCK_CONFIDENCE = 0.5
@@ -80,6 +85,18 @@ def _refined(lags: np.ndarray, score: np.ndarray, best: int) -> float:
         if bend < 0:
             lag += 0.5 * (before - after) / bend
     return lag
+
+
+def _autocorrelation(curve: np.ndarray) -> np.ndarray | None:
+    """The curve's unbiased autocorrelation, 1 at lag 0 (None for a flat curve)."""
+    count = len(curve)
+    curve = curve - curve.mean()
+    size = 1 << int(math.ceil(math.log2(2 * count)))
+    spectrum = np.fft.rfft(curve, size)
+    acf = np.fft.irfft(spectrum * np.conj(spectrum), size)[:count]
+    if acf[0] <= 1e-12:
+        return None
+    return np.asarray(acf / (acf[0] * (count - np.arange(count)) / count))
 
 
 @dataclass(frozen=True)
@@ -117,22 +134,17 @@ class BeatFollower:
             raise TempoError(f"a tempo range must span at least a ratio of 1.5, not {low:g} to {high:g}")
         self.samplerate = rate
         self.bpm_range = (low, high)
-        self._hop = max(1, round(rate / _FRAMES_PER_SECOND))
+        self._spectrogram = Spectrogram(rate)
+        self._net = LiveBeatNet()
+        self._hop = self._spectrogram.hop
         self._frame_seconds = self._hop / rate
-        size = self._hop * _WINDOW_HOPS
-        self._window = np.hanning(size).astype(np.float32)
-        bins = np.fft.rfftfreq(size, 1.0 / rate)
-        self._bins = slice(1, int(np.searchsorted(bins, 11000.0)))
-        self._bin_count = self._bins.stop - 1
-        self._pending = np.zeros(size, dtype=np.float32)
-        self._filled = 0  # samples in _pending (the last ``size`` samples heard, once full)
-        self._since_hop = 0
-        self._previous: np.ndarray | None = None
+        self._tempo_every = max(1, round(_TEMPO_EVERY_SECONDS / self._frame_seconds))
+        # The net's first rows are about frames before the first: dropped.
+        self._unborn = self._net.net.lookahead
         self._history = max(int(_HISTORY_SECONDS / self._frame_seconds), 64)
         self._curve = np.zeros(2 * self._history, dtype=np.float64)
-        self._low_curve = np.zeros(2 * self._history, dtype=np.float64)
-        self._low_bins = max(1, int(np.searchsorted(bins, _LOW_HERTZ)) - 1)
-        self._frames = 0  # frames made so far; frame k peaks for an onset at self._frame_time(k)
+        self._bar_curve = np.zeros(2 * self._history, dtype=np.float64)
+        self._frames = 0  # frames of activation so far; frame k is centred at self._frame_time(k)
         self._samples_in = 0
         self._start = 0.0  # the time sample 0 was heard
         self._lag_low = 60.0 / high / self._frame_seconds
@@ -187,45 +199,35 @@ class BeatFollower:
             # Follow the timestamps slowly, so a sample clock that drifts from the host's is followed
             # without the jitter of each block's timestamp.
             self._start += 0.05 * (at_seconds - expected)
-        start = 0
-        size = len(self._pending)
-        while start < len(samples):
-            take = min(len(samples) - start, self._hop - self._since_hop)
-            chunk = samples[start : start + take]
-            self._pending = np.roll(self._pending, -take) if take < size else self._pending
-            self._pending[size - take :] = chunk
-            self._since_hop += take
-            self._samples_in += take
-            start += take
-            if self._since_hop == self._hop:
-                self._since_hop = 0
-                self._frame()
+        self._samples_in += len(samples)
+        features = self._spectrogram.push(samples)
+        if len(features) == 0:
+            return
+        for row in self._net.push(features):
+            if self._unborn > 0:
+                self._unborn -= 1
+                continue
+            self._frame(float(row[0]), float(row[1]))
 
     def _frame_time(self, frame: Any) -> Any:
-        """The time of frame ``frame`` (a number, or an array of them)."""
-        # Frame k's window ends at sample (k + 1) * hop; its peak comes a little after the onset.
-        return self._start + (frame + 1) * self._frame_seconds - _ONSET_DELAY
+        """The time of frame ``frame`` (a number, or an array of them): its centre, where the net
+        places a beat heard in it."""
+        return self._start + frame * self._frame_seconds
 
-    def _frame(self) -> None:
-        spectrum = np.abs(np.fft.rfft(self._pending * self._window))[self._bins]
-        logs = np.log1p(100.0 * spectrum)
-        previous, self._previous = self._previous, logs
-        rise = np.zeros_like(logs) if previous is None else np.maximum(logs - previous, 0.0)
-        value = float(rise.sum())
-        low = float(rise[: self._low_bins].sum())
+    def _frame(self, value: float, bar_value: float) -> None:
         history = self._history
         index = self._frames % history
         self._curve[index] = value
         self._curve[index + history] = value
-        self._low_curve[index] = low
-        self._low_curve[index + history] = low
+        self._bar_curve[index] = bar_value
+        self._bar_curve[index + history] = bar_value
         self._frames += 1
         self._level += (value - self._level) * (self._frame_seconds / 1.5)
-        if self._first_loud is None and value > _ONSETS * len(logs) and self._frames > 2:
+        if self._first_loud is None and value > _ONSETS and self._frames > 2:
             self._first_loud = self._frames - 1
         if self._beat is not None:
             self._follow()
-        if self._frames % _TEMPO_EVERY_FRAMES == 0 and self._first_loud is not None:
+        if self._frames % self._tempo_every == 0 and self._first_loud is not None:
             self._estimate()
 
     def _recent(self, count: int, curve: np.ndarray | None = None) -> np.ndarray:
@@ -238,25 +240,30 @@ class BeatFollower:
     def _tempo_lag(self) -> tuple[float, float] | None:
         """The beat's period in frames from the recent curve, and how clear it is (0 to 1)."""
         count = min(self._frames, int(_TEMPO_WINDOW_SECONDS / self._frame_seconds))
-        if count < 2.2 * self._lag_high and count < 4 * self._lag_low * 1.5:
+        if count < _LEAST_WINDOW_SECONDS / self._frame_seconds:
             return None
         curve = self._recent(count)
         # Onsets on at least half the beats of the slowest tempo, or no tempo: not in silence, a held
         # tone or a hum, whose curve only wavers, nor from a single onset.
         rank = max(2, int(count / self._lag_high / 2))
-        if float(np.partition(curve, count - rank)[count - rank] - np.median(curve)) < _ONSETS * self._bin_count:
+        if float(np.partition(curve, count - rank)[count - rank] - np.median(curve)) < _ONSETS:
             return None
-        curve = curve - curve.mean()
-        size = 1 << int(math.ceil(math.log2(2 * count)))
-        spectrum = np.fft.rfft(curve, size)
-        acf = np.fft.irfft(spectrum * np.conj(spectrum), size)[:count]
-        if acf[0] <= 0:
+        acf = _autocorrelation(curve)
+        if acf is None:
             return None
-        acf /= acf[0] * (count - np.arange(count)) / count  # unbiased
+        bar_acf = _autocorrelation(self._recent(count, self._bar_curve))
         positions = np.arange(count, dtype=np.float64)
 
         def at(lag: np.ndarray | float) -> np.ndarray:
             return np.asarray(np.interp(lag, positions, acf, right=0.0))
+
+        def bar_level(lag: float) -> float:
+            """How much the bar activation repeats every bar of this beat rather than every half bar:
+            twice the beat's period repeats at half its bar."""
+            if bar_acf is None or _BEATS_A_BAR * lag > 0.7 * count:
+                return 0.0
+            whole, half = np.interp([_BEATS_A_BAR * lag, _BEATS_A_BAR * lag / 2], positions, bar_acf)
+            return float(whole - half)
 
         lags = np.arange(math.floor(self._lag_low), math.ceil(self._lag_high) + 1, dtype=np.float64)
         comb = at(lags) + 0.5 * at(2 * lags)
@@ -267,28 +274,12 @@ class BeatFollower:
         found = {_refined(lags, comb, i) * ratio for i in peaks for ratio in _RATIOS}
         candidates = sorted(lag for lag in found if self._lag_low <= lag <= self._lag_high)
 
-        strength = np.maximum(0.0, self._recent(count) - np.median(self._recent(count)))
-        total = float(strength.sum())
-
-        def grid_fit(lag: float) -> float:
-            """The share of the onsets' strength within a frame and a half of the best-placed grid of
-            sixteenths at this tempo: a groove's own grid holds nearly all of its hits, one two thirds or
-            four thirds as fast misses many."""
-            step = lag / 4
-            bins = max(4, int(round(step * 2)))
-            phase = ((positions / step) % 1.0 * bins).astype(int) % bins
-            folded = np.bincount(phase, weights=strength, minlength=bins)
-            reach = int(math.ceil(1.5 / step * bins))
-            near = folded.copy()
-            for shift in range(1, reach + 1):
-                near += np.roll(folded, shift) + np.roll(folded, -shift)
-            return float(near.max()) / total if total > 0 else 0.0
-
         def score(lag: float) -> float:
-            bar = max(float(at(bars * _BEATS_A_BAR * lag)) for bars in (1, 2) if bars * _BEATS_A_BAR * lag < count / 2
-                      ) if _BEATS_A_BAR * lag < count / 2 else 0.0
             bpm = 60.0 / (lag * self._frame_seconds)
-            return (grid_fit(lag) + _BAR_WEIGHT * bar + _BEAT_WEIGHT * float(at(lag))
+            # A bar too long for the window reads as its half: neither helps nor hurts.
+            bar = _BEATS_A_BAR * lag if _BEATS_A_BAR * lag <= 0.7 * count else 2 * lag
+            return (float(at(lag)) + 0.5 * float(at(2 * lag)) - _THIRD_WEIGHT * max(0.0, float(at(lag / 3)))
+                    + _BAR_WEIGHT * float(at(bar)) + _BAR_LEVEL_WEIGHT * bar_level(lag)
                     - _OCTAVE_PENALTY * abs(math.log2(bpm / _CENTRE_BPM)))
 
         scores = [score(lag) for lag in candidates]
@@ -301,13 +292,9 @@ class BeatFollower:
     def _phase(self, lag: float) -> float:
         """The frame (fractional) of the last beat, from a comb of beats laid back over the curve."""
         count = min(self._frames, int(4 * lag) + int(lag) + 2)
-        # The kick and the bass mark the beat more than the hats between: the low band weighs as much
-        # as the whole spectrum.
-        curve, low = self._recent(count), self._recent(count, self._low_curve)
-        top, low_top = float(curve.max()), float(low.max())
-        curve = curve / top if top > 0 else curve
-        if low_top > 0:
-            curve = curve + low / low_top
+        # The live net marks the off-beat eighths nearly as high as the beats, but bar lines only on
+        # beats: the bar activation tells which of the two is the beat.
+        curve = self._recent(count) + _BAR_PHASE_WEIGHT * self._recent(count, self._bar_curve)
         positions = np.arange(count, dtype=np.float64)
         newest = count - 1
         offsets = np.arange(0.0, lag, 0.5)
@@ -389,8 +376,7 @@ class BeatFollower:
                 where += 0.5 * (before - after) / bend
         # A beat steers the loop only if it stands out from the curve and is about as strong as the
         # beats heard lately: in a breakdown the pads' and bass's onsets must not pull the phase.
-        clear = (peak > _CLEAR_RATIO * self._level and peak > _ONSETS * self._bin_count
-                 and peak > _STRONG * self._peaks)
+        clear = peak > _CLEAR_RATIO * self._level and peak > _ONSETS and peak > _STRONG * self._peaks
         number = beat.number + 1
         if clear:
             error = self._frame_time(where) - due
