@@ -185,8 +185,12 @@ class LiveBeatNet:
         self.net = net or weights("live")[0]
         if not self.net.causal:
             raise ValueError("a live net must be causal")
-        # Each layer keeps as many of its last inputs as its widest tap reaches back.
-        self._histories = [np.zeros((2 * d + 1, self._width(i))) for i, d in enumerate([1, *self.net.dilations])]
+        # Each layer: its kernel, bias, dilation and whether it adds to its input; and as many of its
+        # last inputs as its widest tap reaches back.
+        net = self.net
+        self._layers = [(net.first, net.first_bias, 1, False),
+                        *[(kernel, bias, d, True) for (kernel, bias), d in zip(net.blocks, net.dilations)]]
+        self._histories = [np.zeros((2 * d + 1, self._width(i))) for i, d in enumerate([1, *net.dilations])]
 
     def _width(self, layer: int) -> int:
         return int(self.net.first.shape[1] if layer == 0 else self.net.first.shape[0])
@@ -196,8 +200,7 @@ class LiveBeatNet:
         rows = []
         for frame in np.atleast_2d(np.asarray(features, dtype=np.float64)):
             x = (frame - net.mean) / net.spread
-            layers = [(net.first, net.first_bias, 1, False), *[(k, b, d, True) for (k, b), d in zip(net.blocks, net.dilations)]]
-            for index, (kernel, bias, dilation, residual) in enumerate(layers):
+            for index, (kernel, bias, dilation, residual) in enumerate(self._layers):
                 history = self._histories[index]
                 history[:-1] = history[1:]
                 history[-1] = x

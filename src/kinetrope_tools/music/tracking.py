@@ -206,13 +206,12 @@ def _analyse(
     features = Features(audio, SAMPLE_RATE, HOP)
     if features.periodicity() < MIN_PERIODICITY:
         raise AudioError(f"{name}: no steady beat found")
-    strength = _beat_strength(_weighted_onsets(features))
-    lead = COARSE_LEAD
-    activation = None
-    if steps.beat_net:
-        activation = _net_activation(audio, len(features.onsets))
-        strength = _net_strength(activation[:, 0])
-        lead = 0.0
+    activation = _net_activation(audio, len(features.onsets)) if steps.beat_net else None
+    if activation is not None:
+        # The network marks beats where they are heard: no detector latency to take off.
+        strength, lead = _net_strength(activation[:, 0]), 0.0
+    else:
+        strength, lead = _beat_strength(_weighted_onsets(features)), COARSE_LEAD
     if bpm is not None:
         tempo, follow = float(bpm), FOLLOW_GIVEN
     elif activation is not None:
