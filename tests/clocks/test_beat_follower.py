@@ -204,3 +204,37 @@ def test_a_breakbeat_is_followed_on_the_beat_not_the_off_beat(style):
     follower = fed(made.audio, rate=made.sample_rate)
     assert follower.bpm == pytest.approx(synth.genre_tempo(style), rel=0.01)
     assert beat_error(follower, made.beats) < 0.035
+
+
+@pytest.mark.parametrize("late", [0.04, 0.12], ids=["40ms", "120ms"])
+def test_an_input_that_falls_behind_moves_the_beats_not_the_tempo(late):
+    """A stall in the input: every sample from the 10th second on is heard ``late`` later."""
+    bpm = 124.0
+    beats = steady(bpm, 20.0)
+    audio = clicks(beats, 20.0)
+    follower = BeatFollower(RATE)
+    tempos = []
+    for index in range(0, len(audio), 512):
+        stalled = late if index >= 10 * RATE else 0.0
+        follower.feed(audio[index : index + 512], START + index / RATE + stalled)
+        if index >= 10 * RATE:
+            tempos.append(follower.bpm)
+    assert min(tempos) == pytest.approx(bpm, rel=0.005) and max(tempos) == pytest.approx(bpm, rel=0.005)
+    assert beat_error(follower, beats + late) < 0.008
+
+
+def test_a_click_in_a_breakdown_moves_neither_the_tempo_nor_the_phase():
+    """A dropout in the input clicks once, a twelfth of a second before a beat the breakdown left out."""
+    period = 60.0 / 128.0
+    beats = steady(128.0, 30.0)
+    gap = (beats > 12.0) & (beats < 12.0 + 16 * period)
+    click = beats[gap][3] - 0.08
+    tempos = []
+
+    def watch(follower, now):
+        if 12.0 < now - START < beats[gap][-1]:
+            tempos.append(follower.bpm)
+
+    follower = fed(clicks(np.sort(np.append(beats[~gap], click)), 30.0), watch=watch)
+    assert min(tempos) == pytest.approx(128.0, rel=0.005) and max(tempos) == pytest.approx(128.0, rel=0.005)
+    assert beat_error(follower, beats) < 0.008

@@ -55,50 +55,73 @@ def listen_threads() -> list[str]:
 
 
 class Recorder:
-    """A plain PortAudio input that keeps every block with the time its first sample was heard."""
+    """A plain PortAudio input that keeps every block with when it arrived and the latency it stated."""
 
     def __init__(self, sd) -> None:
         self.blocks: list = []
-        self.offset: float | None = None
         self.stream = sd.InputStream(channels=1, samplerate=48000, dtype="float32", callback=self._block)
         self.stream.start()
 
     def _block(self, data, frames, times, status) -> None:
-        # PortAudio's JACK timestamps follow the wall clock: one offset maps them onto the monotonic
-        # clock, the smallest seen (the callback least delayed).
-        offset = time.monotonic() - times.currentTime
-        self.offset = offset if self.offset is None else min(self.offset, offset)
-        self.blocks.append((times.inputBufferAdcTime, data[:, 0].copy()))
+        self.blocks.append((time.monotonic(), times.currentTime - times.inputBufferAdcTime, data[:, 0].copy()))
 
-    def heard(self, path: str, beats: list[float]) -> list[float] | None:
+    def heard(self, path: str, beats: list[float]) -> tuple[list[float] | None, list[float]]:
         """When each of ``beats`` (seconds of the file at ``path``) was heard, or None if nothing was:
-        counted in samples from the first loud one, which places the file in what arrived."""
+        each beat's samples found in what arrived, and placed on the line of the blocks around them.
+        Then when the audio path stalled: from then on everything was heard later, which no clock
+        can foresee."""
         import numpy as np
         import soundfile
 
         self.stream.stop()
         self.stream.close()
         played, _ = soundfile.read(path, dtype="float32")
-        starts = np.cumsum([0] + [len(samples) for _, samples in self.blocks])
-        times = np.array([adc for adc, _ in self.blocks])
-        audio = np.concatenate([samples for _, samples in self.blocks])
+        starts = np.cumsum([0] + [len(samples) for *_, samples in self.blocks])
+        audio = np.concatenate([samples for *_, samples in self.blocks])
         loud, loud_file = np.nonzero(np.abs(audio) > 0.05)[0], np.nonzero(np.abs(played) > 0.05)[0]
         if not len(loud):
-            return None
-        shift = loud[0] - loud_file[0]  # where the file's sample 0 arrived, in samples of the recording
+            return None, []
+        # Where the file's sample 0 arrived, in samples of the recording: placed by the first loud
+        # sample, then found again at every beat, as a late cycle of the dummy backend can drop blocks.
+        shift = int(loud[0] - loud_file[0])
+        # Each block's first sample was heard at least its stated latency before the block arrived: a
+        # line of samples over time, late by however long the block waited for the CPU. A late cycle
+        # puts every later sample late for good (JACK's own frame time runs slow for seconds after it,
+        # so it is not used). With hindsight, a sample's line is the least late of its block and the
+        # quarter second after it.
+        intercepts = np.array([arrived - latency for arrived, latency, _ in self.blocks]) - starts[:-1] / 48000
+        after = 24
+        floor = np.array([intercepts[k : k + after].min() for k in range(len(intercepts))])
         heard = []
         for beat in beats:
-            sample = int(round(beat * 48000)) + shift
+            at = int(round(beat * 48000))
+            shift = _found_again(played, audio, at, shift)
+            sample = at + shift
             block = int(np.searchsorted(starts, sample, side="right")) - 1
             if block >= len(self.blocks):
                 break
-            # The dummy backend's cycles come when the CPU lets them, bunched by tens of milliseconds
-            # on a loaded machine, where a sound card's converter keeps its pace: the time of a sample
-            # is read off the line through the timestamps of the second around it, as the clock does.
-            near = slice(max(0, block - 94), min(len(self.blocks), block + 95))
-            fit = np.polyfit(starts[:-1][near], times[near], 1)
-            heard.append(float(np.polyval(fit, sample)) + self.offset)
-        return heard
+            heard.append(float(floor[block] + sample / 48000))
+        stalled = np.nonzero(np.diff(floor) > 0.03)[0] + 1
+        return heard, [float(self.blocks[k][0]) for k in stalled]
+
+
+def _found_again(played, audio, at: int, shift: int, reach: int = 4096) -> int:
+    """Where the 100 ms of ``played`` from ``at`` lie in ``audio``, searched ``reach`` samples around
+    ``at + shift``: the new shift, or ``shift`` where the match is not clear (a quiet stretch)."""
+    import numpy as np
+
+    part = played[max(0, at - 1200) : at + 3600]
+    start = max(0, at - 1200 + shift - reach)
+    window = audio[start : at - 1200 + shift + reach + len(part)]
+    if len(part) < 4800 or len(window) < len(part) or np.linalg.norm(part) < 0.05:
+        return shift
+    match = np.correlate(window, part, mode="valid")
+    energy = np.sqrt(np.convolve(window**2, np.ones(len(part)), mode="valid"))
+    score = match / (np.linalg.norm(part) * energy + 1e-9)
+    best = int(np.argmax(score))
+    if score[best] < 0.9:
+        return shift
+    return int(start + best - (at - 1200))
 
 
 def play(path: str) -> subprocess.Popen:
@@ -142,11 +165,11 @@ def follow(params: dict) -> dict:
         time.sleep(0.01)
     stop(player)
     # A stream whose server has gone cannot be stopped (PortAudio waits for it, then fails).
-    truth = None if stopped_at is not None else recorder.heard(params["wav"], params.get("beats", [1.0]))
+    truth, stalls = (None, []) if stopped_at is not None else recorder.heard(params["wav"], params.get("beats", [1.0]))
     failure = None if clock.failure is None else str(clock.failure)
     alive = listen_threads()
     clock.close()
-    return {"readings": readings, "truth": truth, "failure": failure, "threads_before_close": alive,
+    return {"readings": readings, "truth": truth, "stalls": stalls, "failure": failure, "threads_before_close": alive,
             "threads_after_close": listen_threads(), "stopped_at": stopped_at, "device": clock.device}
 
 

@@ -20,6 +20,7 @@ Only numpy, and a bounded amount of work a block: it runs in real time.
 from __future__ import annotations
 
 import math
+from collections import deque
 from dataclasses import dataclass
 from typing import Any
 
@@ -155,6 +156,7 @@ class BeatFollower:
         self._disagree = 0
         self._beat: Beat | None = None
         self._due: float | None = None  # seconds of the next beat the loop waits for
+        self._errors: deque[float] = deque(maxlen=3)  # the loop's last errors, in seconds
         self.confidence = 0.0
         self._level = 0.0  # the curve's recent level, for telling a clear beat
         self._peaks = 0.0  # the recent clear beats' height
@@ -193,12 +195,15 @@ class BeatFollower:
             raise ValueError("a block is samples, or samples by channels")
         expected = self._start + self._samples_in / self.samplerate
         if self._samples_in == 0 or abs(at_seconds - expected) > 0.05:
-            # The first block, or samples were lost: take the time given.
-            self._start = at_seconds - self._samples_in / self.samplerate
+            # The first block, or samples were lost or came late: take the time given.
+            moved = at_seconds - expected
         else:
             # Follow the timestamps slowly, so a sample clock that drifts from the host's is followed
             # without the jitter of each block's timestamp.
-            self._start += 0.05 * (at_seconds - expected)
+            moved = 0.05 * (at_seconds - expected)
+        self._start += moved
+        if self._samples_in > 0:
+            self._retime(moved)
         self._samples_in += len(samples)
         features = self._spectrogram.push(samples)
         if len(features) == 0:
@@ -208,6 +213,16 @@ class BeatFollower:
                 self._unborn -= 1
                 continue
             self._frame(float(row[0]), float(row[1]))
+
+    def _retime(self, moved: float) -> None:
+        """Moves the loop with the audio's timeline: what comes after a stall is heard that much later,
+        which is neither a change of tempo nor of phase in the music."""
+        if moved == 0.0:
+            return
+        if self._beat is not None:
+            self._beat = Beat(self._beat.number, self._beat.seconds + moved, self._beat.period)
+        if self._due is not None:
+            self._due += moved
 
     def _frame_time(self, frame: Any) -> Any:
         """The time of frame ``frame`` (a number, or an array of them): its centre, where the net
@@ -346,6 +361,7 @@ class BeatFollower:
             number = number_from
         self._beat = Beat(number, seconds, period)
         self._due = seconds + period
+        self._errors.clear()
         self.confidence = max(self.confidence, 0.5)
 
     def _follow(self) -> None:
@@ -381,7 +397,10 @@ class BeatFollower:
         if clear:
             error = self._frame_time(where) - due
             seconds = due + _PHASE_GAIN * error
-            period = beat.period + _PERIOD_GAIN * error
+            self._errors.append(error)
+            # The period takes the middle of the last three errors: a tempo that changed errs beat
+            # after beat, a click (a dropout in the input, a stray hit) only once.
+            period = beat.period + _PERIOD_GAIN * float(np.median(self._errors))
             low, high = 60.0 / self.bpm_range[1], 60.0 / self.bpm_range[0]
             period = min(max(period, low), high)
             self._peaks += (peak - self._peaks) * 0.3
@@ -389,6 +408,7 @@ class BeatFollower:
             self.confidence += (strength - self.confidence) * _CONFIDENCE_STEP
         else:
             seconds, period = due, beat.period
+            self._errors.append(0.0)
             self.confidence -= self.confidence * _CONFIDENCE_STEP
             self._peaks *= _PEAKS_FADE
         self._beat = Beat(number, seconds, period)

@@ -5,7 +5,8 @@ ListeningClock is made. PortAudio's callback only queues each block with the
 time its first sample reached the converter; the clock's own thread follows
 the beat (``BeatFollower``) and steers the line of pips (``SlewedLine``), so
 neither the audio nor the show waits on the other. The input's latency is
-taken out by PortAudio's timestamps, the clock's own by running the line on
+taken out by counting samples from the moment blocks arrive, less the latency
+PortAudio states (``InputTimeline``), the clock's own by running the line on
 from the last beat heard: ``pip_now`` is on the beat as it sounds in the room.
 """
 
@@ -22,6 +23,7 @@ from typing import Any
 from ..base.errors import KinetropeError
 from ..base.pips import checked_pip, checked_seconds
 from .beat_follower import BeatFollower
+from .input_timeline import InputTimeline
 from .slewed import SlewedLine
 
 _log = logging.getLogger(__name__)
@@ -132,7 +134,7 @@ class ListeningClock:
         self._line = SlewedLine(math.sqrt(float(low) * float(high)), start, beats_per_bar=beats_per_bar,
                                 offset_seconds=latency / 1000.0)
         self._blocks: queue.Queue[tuple[Any, float, float] | None] = queue.Queue(_QUEUE_BLOCKS)
-        self._offset: float | None = None  # monotonic seconds minus the stream's seconds, least delayed seen
+        self._timeline = InputTimeline(rate)
         self._dropped = 0
         self._failure: ListeningError | None = None
         self._closing = False
@@ -151,18 +153,10 @@ class ListeningClock:
     def _on_block(self, data: Any, frames: int, times: Any, status: Any) -> None:
         now = time.monotonic()
         current, adc = times.currentTime, times.inputBufferAdcTime
-        if current > 0.0 and adc > 0.0:
-            # The stream counts its own seconds: map them onto the monotonic clock by the least
-            # delayed callback seen, which is the one closest to the moment the block was ready.
-            offset = now - current
-            if self._offset is None or offset < self._offset:
-                self._offset = offset
-            else:
-                # Rising slowly, it follows a sample clock up to 2 % slower than the host's.
-                self._offset += min(offset - self._offset, 0.02 * frames / self.samplerate)
-            heard = adc + self._offset
-        else:  # a host API without timestamps: the block ended about now
-            heard = now - frames / self.samplerate
+        # Two readings of the stream's clock in one callback: how long ago the block began. The
+        # clock itself is not used to count time (JACK's, for one, runs slow after a late cycle).
+        latency = current - adc if current > 0.0 and adc > 0.0 else None
+        heard = self._timeline.block(frames, now, latency)
         try:
             self._blocks.put_nowait((data.copy(), heard, now))
         except queue.Full:
