@@ -47,6 +47,8 @@ _BEATS_BEFORE_LOCK = 3.0
 _SEARCH = 0.2
 _PHASE_GAIN = 0.6
 _PERIOD_GAIN = 0.25
+# An error up to this part of a period moves the period at once; a larger one only once it repeats.
+_PERIOD_ERROR = 0.15
 # Confidence: how much each beat moves it; a beat counts as clear when its
 # peak stands this far above the curve's recent level.
 _CONFIDENCE_STEP = 0.2
@@ -156,7 +158,7 @@ class BeatFollower:
         self._disagree = 0
         self._beat: Beat | None = None
         self._due: float | None = None  # seconds of the next beat the loop waits for
-        self._errors: deque[float] = deque(maxlen=3)  # the loop's last errors, in seconds
+        self._errors: deque[float] = deque(maxlen=3)  # the loop's last errors, in seconds (0: not heard)
         self.confidence = 0.0
         self._level = 0.0  # the curve's recent level, for telling a clear beat
         self._peaks = 0.0  # the recent clear beats' height
@@ -398,9 +400,11 @@ class BeatFollower:
             error = self._frame_time(where) - due
             seconds = due + _PHASE_GAIN * error
             self._errors.append(error)
-            # The period takes the middle of the last three errors: a tempo that changed errs beat
-            # after beat, a click (a dropout in the input, a stray hit) only once.
-            period = beat.period + _PERIOD_GAIN * float(np.median(self._errors))
+            # A small error is a tempo that changed (by 6 %, its first beat errs by 6 % of a period): the
+            # period takes it at once. A large one the period takes only once it repeats: the middle of
+            # the last three errors leaves out a click (a dropout in the input, a stray hit).
+            steady = abs(error) <= _PERIOD_ERROR * beat.period
+            period = beat.period + _PERIOD_GAIN * (error if steady else float(np.median(self._errors)))
             low, high = 60.0 / self.bpm_range[1], 60.0 / self.bpm_range[0]
             period = min(max(period, low), high)
             self._peaks += (peak - self._peaks) * 0.3
