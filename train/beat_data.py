@@ -6,13 +6,15 @@ those beats and bar lines.
 - the same half's MIDI songs rendered again with another General MIDI soundfont (MuseScore's), so the
   net hears other instruments play the same parts;
 - Planet Blupi's MIDI music (a Debian package no benchmark uses), with both soundfonts;
+- more_songs.py's: game music in MIDI, MMA's accompaniment grooves and Frets on Fire's band
+  recordings, from Debian packages no benchmark uses either;
 - the 68 synthesized styles of bench/songs.py in draws other than the benchmark's own (variations
   1 and up), with more tempi, lead-ins and mixes than the benchmark plays.
 
 Every rendered song's truth is checked against its audio as bench/real_songs.py checks the
 benchmark's; songs that fail are left out.
 
-    .venv/bin/python train/beat_data.py [--variations 4] [--seconds 30]
+    .venv/bin/python train/beat_data.py [--variations 4] [--seconds 30] [--mma 240] [--install]
 
 Writes build/train/beat_data.npz: every song's features one after another, where each song starts,
 and its beat and bar-line frames.
@@ -34,6 +36,7 @@ import numpy as np
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "bench"))
 
+import more_songs  # noqa: E402
 import real_songs  # noqa: E402
 import songs as synth  # noqa: E402
 from kinetrope_tools.clocks.beat_activation import FRAMES_PER_SECOND, Spectrogram  # noqa: E402
@@ -45,6 +48,7 @@ PACKAGES = ("planetblupi-music-midi", "musescore-general-soundfont-small")
 BLUPI = pathlib.Path("/usr/share/planetblupi/music")
 SOUNDFONTS = {"fluid": real_songs.SOUNDFONT, "musescore": pathlib.Path("/usr/share/sounds/sf3/MuseScore_General_Lite.sf3")}
 SECONDS = 60.0
+RECORDED_SECONDS = 150.0
 
 
 def _render(midi, soundfont: pathlib.Path) -> np.ndarray:  # type: ignore[no-untyped-def]
@@ -99,39 +103,64 @@ def _cut(midi, seconds: float):  # type: ignore[no-untyped-def]
     return cut
 
 
-def extra_songs(manifest: dict):  # type: ignore[no-untyped-def]
-    """(name, audio, beats, downbeats) of the training-only renders, cached under build/train/extra."""
+def extra_songs(manifest: dict, *, mma_count: int):  # type: ignore[no-untyped-def]
+    """(name, audio, rate, beats, downbeats) of the training-only songs, cached under build/train/extra."""
     import mido
-    import soundfile
 
     tune = {name for name, entry in manifest.items() if entry["trusted"] and entry["half"] == "tune"}
-    sources = [(f"blupi_{path.stem}", mido.MidiFile(str(path)), ("fluid", "musescore")) for path in sorted(BLUPI.glob("*.mid"))]
-    sources += [(f"openmsx_{path.stem}", mido.MidiFile(str(path)), ("musescore",))
+    fonts = [font for font, path in SOUNDFONTS.items() if path.exists()]
+    sources = [(f"blupi_{path.stem}", path, ("fluid", "musescore")) for path in sorted(BLUPI.glob("*.mid"))]
+    sources += [(f"openmsx_{path.stem}", path, ("musescore",))
                 for path in sorted(real_songs.OPENMSX.glob("*.mid")) if f"openmsx_{path.stem}" in tune]
+    sources += [(name, path, ("fluid", "musescore")) for name, path in more_songs.game_sources()]
     EXTRA.mkdir(parents=True, exist_ok=True)
-    jobs = [(name, midi, font) for name, midi, fonts in sources for font in fonts if SOUNDFONTS[font].exists()]
 
-    def render(job) -> None:  # type: ignore[no-untyped-def]
-        name, midi, font = job
-        target, truth_file = EXTRA / f"{name}@{font}.flac", EXTRA / f"{name}@{font}.json"
-        if truth_file.exists():
-            return
-        audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
-        entry = real_songs.checked_entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
-        if entry["trusted"]:
-            soundfile.write(str(target), audio[: int(SECONDS * real_songs.RATE)], real_songs.RATE)
-        truth_file.write_text(json.dumps(entry))
+    def from_midi(midi, font: str):  # type: ignore[no-untyped-def]
+        def make():  # type: ignore[no-untyped-def]
+            audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
+            entry = real_songs.checked_entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
+            return entry, audio[: int(SECONDS * real_songs.RATE)]
+        return make
+
+    def from_file(path: pathlib.Path, font: str):  # type: ignore[no-untyped-def]
+        try:
+            midi = mido.MidiFile(str(path))
+        except Exception as error:  # mido raises its own kinds for a malformed meta event or a cut file
+            return {"trusted": False, "reasons": [f"unreadable ({error})"]}, None
+        return from_midi(midi, font)()
+
+    jobs = []
+    for name, path, wanted in sources:
+        for font in wanted:
+            if font in fonts:
+                jobs.append((f"{name}@{font}", lambda path=path, font=font: from_file(path, font)))
+    for number, (name, source) in enumerate(more_songs.mma_sources(mma_count)):
+        font = fonts[number % len(fonts)]
+
+        def from_mma(source: str = source, font: str = font):  # type: ignore[no-untyped-def]
+            midi = more_songs.mma_midi(source)
+            if midi is None:
+                return {"trusted": False, "reasons": ["MMA made no MIDI file"]}, None
+            return from_midi(midi, font)()
+        jobs.append((f"{name}@{font}", from_mma))
+
+    def render(job) -> tuple[str, dict, np.ndarray | None]:  # type: ignore[no-untyped-def]
+        name, make = job
+        entry, audio = more_songs.cached(EXTRA, name, make)
+        return name, entry, audio
 
     with concurrent.futures.ThreadPoolExecutor(max(1, os.cpu_count() or 1)) as pool:
-        list(pool.map(render, jobs))
-    for name, _, font in jobs:
-        target, truth_file = EXTRA / f"{name}@{font}.flac", EXTRA / f"{name}@{font}.json"
-        entry = json.loads(truth_file.read_text())
-        if entry["trusted"]:
-            audio, rate = soundfile.read(str(target), dtype="float32")
-            yield f"{name}@{font}", audio, rate, entry["beats"], entry["downbeats"]
+        rendered = list(pool.map(render, jobs))
+    for name, audio, chart in more_songs.frets_on_fire_songs():
+        def recorded(audio=audio, chart=chart, name=name):  # type: ignore[no-untyped-def]
+            cut = audio[: int(RECORDED_SECONDS * real_songs.RATE)]
+            return real_songs.checked_entry(name, "recorded", real_songs.midi_truth(chart), cut, RECORDED_SECONDS), cut
+        rendered.append((name, *more_songs.cached(EXTRA, name, recorded)))
+    for name, entry, audio in rendered:
+        if audio is not None:
+            yield name, audio, real_songs.RATE, entry["beats"], entry["downbeats"]
         else:
-            print(f"{name}@{font} left out: {'; '.join(entry['reasons'])}")
+            print(f"{name} left out: {'; '.join(entry['reasons'])}")
 
 
 def frames_of(times: list[float] | np.ndarray, hop_seconds: float) -> np.ndarray:
@@ -142,11 +171,13 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--variations", type=int, default=4)
     parser.add_argument("--seconds", type=float, default=30.0)
+    parser.add_argument("--mma", type=int, default=240, help="how many MMA groove songs")
     parser.add_argument("--install", action="store_true", help="install the Debian packages first (as root)")
     args = parser.parse_args()
     if args.install:
         real_songs.install()
-        subprocess.run(["apt-get", "install", "-y", "-q", "--no-install-recommends", *PACKAGES], check=True)
+        subprocess.run(["apt-get", "install", "-y", "-q", "--no-install-recommends", *PACKAGES, *more_songs.PACKAGES],
+                       check=True)
     import soundfile
 
     features, names, beats, downbeats, has_bars = [], [], [], [], []
@@ -170,7 +201,7 @@ def main() -> None:
             if audio.ndim > 1:
                 audio = audio.mean(axis=1)
             add(name, audio, rate, entry["beats"], entry.get("downbeats"))
-    for name, audio, rate, beat_times, downbeat_times in extra_songs(manifest):
+    for name, audio, rate, beat_times, downbeat_times in extra_songs(manifest, mma_count=args.mma):
         add(name, audio, rate, beat_times, downbeat_times)
     grooves = synth.read_grooves()
     for variation in range(1, args.variations + 1):
