@@ -26,6 +26,7 @@ from __future__ import annotations
 
 import argparse
 import concurrent.futures
+import functools
 import json
 import os
 import pathlib
@@ -107,8 +108,6 @@ def _cut(midi, seconds: float):  # type: ignore[no-untyped-def]
 
 def extra_songs(manifest: dict, *, more: bool, mma_count: int):  # type: ignore[no-untyped-def]
     """(name, audio, rate, beats, downbeats) of the training-only songs, cached under build/train/extra."""
-    import mido
-
     tune = {name for name, entry in manifest.items() if entry["trusted"] and entry["half"] == "tune"}
     fonts = [font for font, path in SOUNDFONTS.items() if path.exists()]
     sources = [(f"blupi_{path.stem}", path, ("fluid", "musescore")) for path in sorted(BLUPI.glob("*.mid"))]
@@ -118,34 +117,14 @@ def extra_songs(manifest: dict, *, more: bool, mma_count: int):  # type: ignore[
         sources += [(name, path, ("fluid", "musescore")) for name, path in more_songs.game_sources()]
     EXTRA.mkdir(parents=True, exist_ok=True)
 
-    def from_midi(midi, font: str):  # type: ignore[no-untyped-def]
-        def make():  # type: ignore[no-untyped-def]
-            audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
-            entry = real_songs.checked_entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
-            return entry, audio[: int(SECONDS * real_songs.RATE)]
-        return make
-
-    def from_file(path: pathlib.Path, font: str):  # type: ignore[no-untyped-def]
-        try:
-            midi = mido.MidiFile(str(path))
-        except Exception as error:  # mido raises its own kinds for a malformed meta event or a cut file
-            return {"trusted": False, "reasons": [f"unreadable ({error})"]}, None
-        return from_midi(midi, font)()
-
     jobs = []
     for name, path, wanted in sources:
         for font in wanted:
             if font in fonts:
-                jobs.append((f"{name}@{font}", lambda path=path, font=font: from_file(path, font)))
+                jobs.append((f"{name}@{font}", functools.partial(_from_file, name, path, font)))
     for number, (name, source) in enumerate(more_songs.mma_sources(mma_count if more else 0)):
         font = fonts[number % len(fonts)]
-
-        def from_mma(source: str = source, font: str = font):  # type: ignore[no-untyped-def]
-            midi = more_songs.mma_midi(source)
-            if midi is None:
-                return {"trusted": False, "reasons": ["MMA made no MIDI file"]}, None
-            return from_midi(midi, font)()
-        jobs.append((f"{name}@{font}", from_mma))
+        jobs.append((f"{name}@{font}", functools.partial(_from_mma, name, source, font)))
 
     def render(job) -> tuple[str, dict, np.ndarray | None]:  # type: ignore[no-untyped-def]
         name, make = job
@@ -154,16 +133,43 @@ def extra_songs(manifest: dict, *, more: bool, mma_count: int):  # type: ignore[
 
     with concurrent.futures.ThreadPoolExecutor(max(1, os.cpu_count() or 1)) as pool:
         rendered = list(pool.map(render, jobs))
-    for name, audio, chart in more_songs.frets_on_fire_songs() if more else ():
-        def recorded(audio=audio, chart=chart, name=name):  # type: ignore[no-untyped-def]
-            cut = audio[: int(RECORDED_SECONDS * real_songs.RATE)]
-            return real_songs.checked_entry(name, "recorded", real_songs.midi_truth(chart), cut, RECORDED_SECONDS), cut
-        rendered.append((name, *more_songs.cached(EXTRA, name, recorded)))
+    for name, chart in more_songs.frets_on_fire_songs() if more else ():
+        rendered.append((name, *more_songs.cached(EXTRA, name, functools.partial(_from_recording, name, chart))))
     for name, entry, audio in rendered:
         if audio is not None:
             yield name, audio, real_songs.RATE, entry["beats"], entry["downbeats"]
         else:
             print(f"{name} left out: {'; '.join(entry['reasons'])}")
+
+
+def _from_midi(name: str, midi, font: str):  # type: ignore[no-untyped-def]
+    """(entry, audio) of ``midi`` played with ``font``, its truth checked."""
+    audio = _render(_cut(midi, SECONDS + 5.0), SOUNDFONTS[font])
+    entry = real_songs.checked_entry(name, font, real_songs.midi_truth(midi), audio, SECONDS)
+    return entry, audio[: int(SECONDS * real_songs.RATE)]
+
+
+def _from_file(name: str, path: pathlib.Path, font: str):  # type: ignore[no-untyped-def]
+    import mido
+
+    try:
+        midi = mido.MidiFile(str(path))
+    except Exception as error:  # mido raises its own kinds for a malformed meta event or a cut file
+        return {"trusted": False, "reasons": [f"unreadable ({error})"]}, None
+    return _from_midi(name, midi, font)
+
+
+def _from_mma(name: str, source: str, font: str):  # type: ignore[no-untyped-def]
+    midi = more_songs.mma_midi(source)
+    if midi is None:
+        return {"trusted": False, "reasons": ["MMA made no MIDI file"]}, None
+    return _from_midi(name, midi, font)
+
+
+def _from_recording(name: str, chart: pathlib.Path):  # type: ignore[no-untyped-def]
+    audio, midi = more_songs.recorded_song(chart)
+    cut = audio[: int(RECORDED_SECONDS * real_songs.RATE)]
+    return real_songs.checked_entry(name, "recorded", real_songs.midi_truth(midi), cut, RECORDED_SECONDS), cut
 
 
 def frames_of(times: list[float] | np.ndarray, hop_seconds: float) -> np.ndarray:
@@ -175,7 +181,8 @@ def main() -> None:
     parser.add_argument("--variations", type=int, default=4)
     parser.add_argument("--seconds", type=float, default=30.0)
     parser.add_argument("--more", action="store_true",
-                        help="also more_songs.py's game music, MMA grooves and band recordings (not in the shipped nets)")
+                        help="also more_songs.py's game music, MMA grooves and band recordings "
+                             "(not in the shipped nets)")
     parser.add_argument("--mma", type=int, default=240, help="with --more: how many MMA groove songs")
     parser.add_argument("--install", action="store_true", help="install the Debian packages first (as root)")
     args = parser.parse_args()

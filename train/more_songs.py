@@ -34,6 +34,7 @@ GAME_MIDI = {
 }
 MMA_LIBRARY = pathlib.Path("/usr/share/mma/lib/stdlib")
 FRETS_ON_FIRE = pathlib.Path("/usr/share/games/fretsonfire/data/songs")
+RECORDED_PARTS = ("song.ogg", "guitar.ogg", "rhythm.ogg")
 CHORDS = ("C", "Am", "F", "G7", "Dm", "Em", "E7", "A7", "Bb", "Gm", "D7", "Cmaj7", "Fm6")
 
 
@@ -99,27 +100,29 @@ def mma_sources(count: int, seed: int = 7) -> Iterator[tuple[str, str]]:
         bpm = float(np.exp(rng.uniform(np.log(70.0), np.log(180.0))))
         second = bpm * rng.choice((1.0, 1.0, 1.0, 0.9, 1.08, 1.15))
         bars = int(np.ceil(40.0 * bpm / 60.0 / meter))
-        yield f"mma_{number:03d}_{groove.lower()}", mma_song(groove, variation, round(bpm, 2), round(second, 2), bars, rng)
+        source = mma_song(groove, variation, round(bpm, 2), round(second, 2), bars, rng)
+        yield f"mma_{number:03d}_{groove.lower()}", source
 
 
-def frets_on_fire_songs() -> Iterator[tuple[str, np.ndarray, object]]:
-    """(name, audio at real_songs.RATE, chart MIDI) of each recorded song: the backing and the guitar
-    mixed, as a listener hears them."""
+def frets_on_fire_songs() -> Iterator[tuple[str, pathlib.Path]]:
+    """(name, chart) of each recorded song that has audio beside its chart."""
+    for chart in sorted(FRETS_ON_FIRE.glob("*/*/notes.mid")):
+        if any(chart.with_name(part).exists() for part in RECORDED_PARTS):
+            yield "fof_" + re.sub(r"\W+", "_", f"{chart.parent.parent.name}_{chart.parent.name}").lower(), chart
+
+
+def recorded_song(chart: pathlib.Path):  # type: ignore[no-untyped-def]
+    """(audio at real_songs.RATE, chart MIDI) of the song charted by ``chart``: the backing and the
+    guitar mixed, as a listener hears them."""
     import mido
     import soundfile
 
-    for chart in sorted(FRETS_ON_FIRE.glob("*/*/notes.mid")):
-        parts = [chart.with_name(part) for part in ("song.ogg", "guitar.ogg", "rhythm.ogg") if chart.with_name(part).exists()]
-        if not parts:
-            continue
-        mixed = None
-        for part in parts:
+    mixed = np.zeros(0, dtype=np.float32)
+    for part in (chart.with_name(name) for name in RECORDED_PARTS):
+        if part.exists():
             audio, rate = soundfile.read(str(part), dtype="float32", always_2d=True)
-            mono = _resampled(audio.mean(axis=1), rate, real_songs.RATE)
-            mixed = mono if mixed is None else _added(mixed, mono)
-        assert mixed is not None
-        name = "fof_" + re.sub(r"\W+", "_", f"{chart.parent.parent.name}_{chart.parent.name}").lower()
-        yield name, (mixed / max(1e-6, float(np.abs(mixed).max())) * 0.8).astype(np.float32), mido.MidiFile(str(chart))
+            mixed = _added(mixed, _resampled(audio.mean(axis=1), rate, real_songs.RATE))
+    return (mixed / max(1e-6, float(np.abs(mixed).max())) * 0.8).astype(np.float32), mido.MidiFile(str(chart))
 
 
 def _added(first: np.ndarray, second: np.ndarray) -> np.ndarray:
