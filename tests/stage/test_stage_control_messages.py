@@ -2,6 +2,7 @@
 that reach the operator's terminal in one printable line, rate-limited."""
 
 import struct
+import threading
 
 import pytest
 
@@ -49,6 +50,43 @@ def test_a_datagram_is_handled_at_once_whatever_its_timetag(datagram, commands):
     made: list = []
     control.Interpreter(made.append, Reports([].append)).datagram(datagram, "127.0.0.1")
     assert made == commands
+
+
+def nested(depth: int) -> bytes:
+    return message("/kinetrope/home") if depth == 0 else bundle(1, nested(depth - 1))
+
+
+@pytest.mark.parametrize("datagram", [
+    bundle(1) + struct.pack(">i", -4),
+    bundle(1) + struct.pack(">i", -4) + message("/kinetrope/home"),
+    bundle(1, message("/kinetrope/home"), b"home\0\0\0\0,\0\0\0"),
+    bundle(1, message("/kinetrope/home"), b""),
+    bundle(1) + struct.pack(">i", 400) + message("/kinetrope/home"),
+    bundle(1, message("/kinetrope/home")) + b"\0\0",
+    nested(9),
+], ids=["negative-size", "negative-size-then-a-message", "element-not-a-message", "empty-element",
+        "size-past-the-end", "size-cut-off", "nested-nine-deep"])
+def test_a_malformed_bundle_is_dropped_and_said_once_without_stalling_the_reader(datagram, capfd):
+    made: list = []
+    said: list[str] = []
+    reports = Reports(said.append)
+    # Run apart, so a reader that loops for ever fails the test instead of hanging it.
+    reader = threading.Thread(
+        target=control.Interpreter(made.append, reports).datagram, args=(datagram, "127.0.0.1"), daemon=True)
+    reader.start()
+    reader.join(2.0)
+    assert not reader.is_alive()
+    reports.flush()
+    assert made == []
+    (line,) = said
+    assert line.startswith("control: ?: dropped a datagram from 127.0.0.1 that is not OSC: ")
+    assert capfd.readouterr().err == ""
+
+
+def test_bundles_nested_as_deep_as_allowed_still_arrive():
+    made: list = []
+    control.Interpreter(made.append, Reports([].append)).datagram(nested(8), "127.0.0.1")
+    assert made == [control.Home(True)]
 
 
 def test_a_flood_of_complaints_is_said_a_few_times_then_counted():

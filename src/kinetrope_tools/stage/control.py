@@ -46,6 +46,10 @@ PREFIX = "/kinetrope"
 QUEUE_LIMIT = 1024
 # How long the reader waits on the socket before it looks whether it is closed.
 _POLL_SECONDS = 0.1
+_BUNDLE = b"#bundle\x00"
+_BUNDLE_HEADER = 16  # the tag and the timetag
+# Deeper nesting than any controller sends is refused before python-osc recurses into it.
+_DEEPEST_BUNDLE = 8
 
 
 @dataclasses.dataclass(frozen=True)
@@ -177,6 +181,9 @@ class Interpreter:
     def datagram(self, data: bytes, sender: str) -> None:
         """Handles every message of one datagram (a message or a bundle, its timetags not waited for)."""
         try:
+            fault = bundle_fault(data)
+            if fault is not None:
+                raise ParseError(fault)
             packet = OscPacket(data)
         except (ParseError, UnicodeDecodeError, ValueError, IndexError) as error:
             self.complain("?", f"dropped a datagram from {sender} that is not OSC: {error}",
@@ -184,6 +191,36 @@ class Interpreter:
             return
         for timed in packet.messages:
             self.message(timed.message.address, tuple(timed.message.params))
+
+
+def bundle_fault(data: bytes, depth: int = 0) -> str | None:
+    """What is wrong with the bundle ``data``, or None if it is sound (or not a bundle at all).
+
+    python-osc's bundle reader steps through the elements by their stated sizes: a negative size
+    steps it back to where it was, for ever, and an element that is neither a message nor a bundle
+    is only logged and skipped. So each size must fit in what is left and each element must be one
+    or the other, before the datagram reaches that reader."""
+    if not data.startswith(_BUNDLE):
+        return None
+    if depth >= _DEEPEST_BUNDLE:
+        return f"bundles nested more than {_DEEPEST_BUNDLE} deep"
+    index = _BUNDLE_HEADER
+    while index < len(data):
+        if index + 4 > len(data):
+            return "a bundle element's size is cut off"
+        size = int.from_bytes(data[index : index + 4], "big", signed=True)
+        index += 4
+        if not 0 < size <= len(data) - index:
+            return f"a bundle element of {size} bytes where {len(data) - index} are left"
+        element = data[index : index + size]
+        index += size
+        if element.startswith(_BUNDLE):
+            fault = bundle_fault(element, depth + 1)
+            if fault is not None:
+                return fault
+        elif not element.startswith(b"/"):
+            return "a bundle element that is neither a message nor a bundle"
+    return None
 
 
 def command_of(address: str, args: tuple[Any, ...], reports: Reports | None = None) -> Command | None:
