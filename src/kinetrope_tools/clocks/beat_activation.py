@@ -185,12 +185,13 @@ class LiveBeatNet:
         self.net = net or weights("live")[0]
         if not self.net.causal:
             raise ValueError("a live net must be causal")
-        # Each layer: its kernel, bias, dilation and whether it adds to its input; and as many of its
-        # last inputs as its widest tap reaches back.
+        # Each layer: its kernel, bias, dilation and whether it adds to its input; and a ring of as many
+        # of its last inputs as its widest tap reaches back, written at ``self._at`` (frames pushed).
         net = self.net
         self._layers = [(net.first, net.first_bias, 1, False),
                         *[(kernel, bias, d, True) for (kernel, bias), d in zip(net.blocks, net.dilations)]]
         self._histories = [np.zeros((2 * d + 1, self._width(i))) for i, d in enumerate([1, *net.dilations])]
+        self._at = 0
 
     def _width(self, layer: int) -> int:
         return int(self.net.first.shape[1] if layer == 0 else self.net.first.shape[0])
@@ -202,10 +203,11 @@ class LiveBeatNet:
             x = (frame - net.mean) / net.spread
             for index, (kernel, bias, dilation, residual) in enumerate(self._layers):
                 history = self._histories[index]
-                history[:-1] = history[1:]
-                history[-1] = x
-                taps = (history[0], history[dilation], history[2 * dilation])
+                size = len(history)
+                history[self._at % size] = x
+                taps = (history[(self._at - 2 * dilation) % size], history[(self._at - dilation) % size], x)
                 value = bias + sum(kernel[:, :, tap] @ taps[tap] for tap in range(3))
                 x = x + _elu(value) if residual else _elu(value)
+            self._at += 1
             rows.append(1.0 / (1.0 + np.exp(-(net.out @ x + net.out_bias))))
         return np.asarray(rows).reshape(-1, 2)
