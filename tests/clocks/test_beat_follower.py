@@ -238,3 +238,35 @@ def test_a_click_in_a_breakdown_moves_neither_the_tempo_nor_the_phase():
     follower = fed(clicks(np.sort(np.append(beats[~gap], click)), 30.0), watch=watch)
     assert min(tempos) == pytest.approx(128.0, rel=0.005) and max(tempos) == pytest.approx(128.0, rel=0.005)
     assert beat_error(follower, beats) < 0.008
+
+
+@pytest.mark.parametrize("style", ["grime_syncopated"])
+def test_a_groove_whose_off_beat_the_live_net_takes_is_moved_onto_the_beat_in_hindsight(style):
+    """The live net sees 20 ms ahead and settles it on the "&"; the offline nets, hearing the
+    seconds around each beat, move the loop onto the beat."""
+    import songs as synth
+
+    made = synth.render(synth.read_grooves()[style], synth.genre_tempo(style), 30.0, seed=7)
+    follower = fed(made.audio, rate=made.sample_rate)
+    assert follower.bpm == pytest.approx(synth.genre_tempo(style), rel=0.01)
+    assert beat_error(follower, made.beats) < 0.035
+
+
+@pytest.mark.parametrize(("loop_offset", "answer"), [(0.0, 0.0), (0.25, 0.5), (0.125, -0.25), (0.375, 0.25)],
+                         ids=["on-the-beat", "on-the-off-beat", "a-quarter-late", "a-quarter-early"])
+def test_hindsight_answers_the_move_onto_the_clicks_and_nothing_for_a_loop_on_them(loop_offset, answer):
+    from kinetrope_tools.clocks.beat_activation import Spectrogram
+    from kinetrope_tools.clocks.hindsight import Hindsight
+
+    spectrogram = Spectrogram(RATE)
+    hindsight = Hindsight(spectrogram.hop / RATE)
+    audio = clicks(steady(120.0, 20.0), 20.0)
+    answers = []
+    for index in range(0, len(audio), 512):
+        hindsight.push(spectrogram.push(audio[index : index + 512]))
+        moved = hindsight.check(0.5 + loop_offset, 0.5, 0.0)
+        if moved:
+            answers.append(moved)
+            loop_offset += moved * 0.5
+    assert answers == ([] if answer == 0.0 else [answer])
+    assert loop_offset % 0.5 == pytest.approx(0.0, abs=1e-9)

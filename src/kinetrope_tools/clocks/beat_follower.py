@@ -12,7 +12,10 @@ phase-locked loop: at each beat it looks for the curve's peak near where the
 beat was due and pulls the phase and the period a part of the way towards
 it. Where no clear peak is found (a breakdown, silence) it runs on at the
 last tempo and phase and its confidence falls; a run of autocorrelation
-tempos that disagree with the loop's re-locks it on the new tempo.
+tempos that disagree with the loop's re-locks it on the new tempo. Twice a
+second the offline nets, which hear the seconds on either side of a beat,
+check the loop's phase over the spectrum's recent past (hindsight.py): a
+loop they hear a quarter or half a beat off the beat is moved onto it.
 
 Only numpy, and a bounded amount of work a block: it runs in real time.
 """
@@ -27,6 +30,7 @@ from typing import Any
 import numpy as np
 
 from .beat_activation import LiveBeatNet, Spectrogram
+from .hindsight import Hindsight
 from .tempo import TempoError, checked_bpm
 
 _HISTORY_SECONDS = 8.0
@@ -139,6 +143,7 @@ class BeatFollower:
         self.bpm_range = (low, high)
         self._spectrogram = Spectrogram(rate)
         self._net = LiveBeatNet()
+        self._hindsight = Hindsight(self._spectrogram.hop / rate)
         self._hop = self._spectrogram.hop
         self._frame_seconds = self._hop / rate
         self._tempo_every = max(1, round(_TEMPO_EVERY_SECONDS / self._frame_seconds))
@@ -210,11 +215,23 @@ class BeatFollower:
         features = self._spectrogram.push(samples)
         if len(features) == 0:
             return
+        self._hindsight.push(features)
         for row in self._net.push(features):
             if self._unborn > 0:
                 self._unborn -= 1
                 continue
             self._frame(float(row[0]), float(row[1]))
+        if self._beat is not None:
+            self._check_phase(self._beat)
+
+    def _check_phase(self, beat: Beat) -> None:
+        """Moves the loop to the grid the offline nets hear as the beat, seconds later (hindsight.py)."""
+        shift = self._hindsight.check(beat.seconds, beat.period, self._start)
+        if shift:
+            self._beat = Beat(beat.number, beat.seconds + shift * beat.period, beat.period)
+            if self._due is not None:
+                self._due += shift * beat.period
+            self._errors.clear()
 
     def _retime(self, moved: float) -> None:
         """Moves the loop with the audio's timeline: what comes after a stall is heard that much later,
@@ -364,6 +381,7 @@ class BeatFollower:
         self._beat = Beat(number, seconds, period)
         self._due = seconds + period
         self._errors.clear()
+        self._hindsight.forget()
         self.confidence = max(self.confidence, 0.5)
 
     def _follow(self) -> None:
