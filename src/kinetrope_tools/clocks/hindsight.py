@@ -32,6 +32,10 @@ _HEARD = 0.3
 _VOTES = 3
 _SHIFTS = (0.25, 0.5, 0.75)
 _LEAST_BEATS = 3
+# The loop's beats are laid back over the past at its present period, so only the frames since the
+# period last moved by more than this share are read (a tempo that just changed puts the past beats
+# elsewhere).
+_STEADY = 0.01
 
 
 class Hindsight:
@@ -50,6 +54,8 @@ class Hindsight:
         self._count = 0  # frames pushed
         self._next_check = 2 * self._reach
         self._votes: list[float] = []
+        self._steady_period = 0.0
+        self._steady_from = 0  # the frame since which the loop's period has been steady
 
     def push(self, features: np.ndarray) -> None:
         rows = np.atleast_2d(np.asarray(features, dtype=np.float64))
@@ -67,7 +73,11 @@ class Hindsight:
 
     def check(self, beat_seconds: float, period: float, start: float) -> float:
         """The part of a beat to move a loop whose beats fall on ``beat_seconds`` + k ``period``, with
-        frame 0 centred at ``start``, or 0.0; at most once a second, and only with enough heard."""
+        frame 0 centred at ``start``, or 0.0; at most twice a second, and only with enough heard at the
+        loop's present period."""
+        if abs(period - self._steady_period) > _STEADY * period:
+            self._steady_period, self._steady_from = period, self._count
+            self._votes.clear()
         if self._features is None or self._count < self._next_check:
             return 0.0
         self._next_check = self._count + self._every
@@ -75,8 +85,9 @@ class Hindsight:
         end = self._count % self._size + self._size
         window = self._features[end - held : end]
         first_frame = self._count - held
-        # The frames the nets read fully, as times.
-        low = start + (first_frame + self._reach) * self._frame_seconds
+        # The frames the nets read fully and the loop's period has held over, as times.
+        read_from = max(first_frame + self._reach, self._steady_from)
+        low = start + read_from * self._frame_seconds
         high = start + (self._count - 1 - self._reach) * self._frame_seconds
         if period <= 0 or high - low < _LEAST_BEATS * period:
             return 0.0
@@ -105,3 +116,4 @@ class Hindsight:
             self._votes.clear()
             return shift if shift <= 0.5 else shift - 1.0
         return 0.0
+
