@@ -143,9 +143,9 @@ class BeatFollower:
         self.bpm_range = (low, high)
         self._spectrogram = Spectrogram(rate)
         self._net = LiveBeatNet()
-        self._hindsight = Hindsight(self._spectrogram.hop / rate)
         self._hop = self._spectrogram.hop
         self._frame_seconds = self._hop / rate
+        self._hindsight = Hindsight(self._frame_seconds)
         self._tempo_every = max(1, round(_TEMPO_EVERY_SECONDS / self._frame_seconds))
         # The net's first rows are about frames before the first: dropped.
         self._unborn = self._net.net.lookahead

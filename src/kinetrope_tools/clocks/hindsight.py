@@ -11,8 +11,8 @@ loop should be doing now.
 ``Hindsight`` keeps the last seconds of the spectrum, and twice a second
 lays the loop's beats back over the offline activation: at the beat, a
 quarter, a half and three quarters of a beat later. When another of those
-grids is clearly stronger twice in a row, it answers the part of a beat to
-move by.
+grids is clearly stronger three checks in a row, it answers the part of a
+beat to move by.
 """
 
 from __future__ import annotations
@@ -41,7 +41,7 @@ _STEADY = 0.01
 class Hindsight:
     """Checks a loop's beat phase against the offline nets over the spectrum's last seconds.
 
-    ``push`` takes each new frame of the spectrum (frame ``k`` centred at ``frame_time(k)``);
+    ``push`` takes each new frame of the spectrum, ``frame_seconds`` apart;
     ``check`` takes the loop's line and answers the part of a beat (-0.5 to 0.5) to move it by,
     or 0."""
 
@@ -116,4 +116,3 @@ class Hindsight:
             self._votes.clear()
             return shift if shift <= 0.5 else shift - 1.0
         return 0.0
-
